@@ -1,0 +1,325 @@
+#include "platform/PrivateProfile.h"
+
+#include "platform/UniqueFd.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <climits>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+// Files beyond this size are not settings files; reading them would only cost memory.
+constexpr off_t MaximumProfileSize = 64 * 1024 * 1024;
+
+std::string Upper(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return text;
+}
+
+std::string Trim(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos)
+        return {};
+    const auto last = text.find_last_not_of(" \t\r\n");
+    return text.substr(first, last - first + 1);
+}
+
+std::string Unquote(const std::string& value) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        return value.substr(1, value.size() - 2);
+    return value;
+}
+
+std::vector<std::string> SplitLines(const std::string& content) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < content.size()) {
+        auto end = content.find('\n', start);
+        if (end == std::string::npos)
+            end = content.size();
+        std::string line = content.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(std::move(line));
+        start = end + 1;
+    }
+    return lines;
+}
+
+// A section header "[name]" gives the trimmed name.
+bool SectionName(const std::string& line, std::string& name) {
+    const std::string trimmed = Trim(line);
+    if (trimmed.size() < 2 || trimmed.front() != '[')
+        return false;
+    const auto close = trimmed.find(']');
+    if (close == std::string::npos)
+        return false;
+    name = Trim(trimmed.substr(1, close - 1));
+    return true;
+}
+
+bool KeyAndValue(const std::string& line, std::string& key, std::string& value) {
+    const std::string trimmed = Trim(line);
+    if (trimmed.empty() || trimmed.front() == ';' || trimmed.front() == '#')
+        return false;
+    const auto equals = trimmed.find('=');
+    if (equals == std::string::npos)
+        return false;
+    key = Trim(trimmed.substr(0, equals));
+    value = Trim(trimmed.substr(equals + 1));
+    return true;
+}
+
+struct ParsedProfile {
+    // Upper-case section -> upper-case key -> value; the first of each name wins.
+    std::unordered_map<std::string, std::unordered_map<std::string, std::string>> Sections;
+};
+
+ParsedProfile Parse(const std::string& content) {
+    ParsedProfile parsed;
+    std::unordered_map<std::string, std::string>* current = nullptr;
+    bool currentIsFirst = false;
+    for (const auto& line : SplitLines(content)) {
+        std::string name, key, value;
+        if (SectionName(line, name)) {
+            auto [it, inserted] = parsed.Sections.try_emplace(Upper(name));
+            current = &it->second;
+            currentIsFirst = inserted;
+        } else if (current != nullptr && currentIsFirst && KeyAndValue(line, key, value)) {
+            current->try_emplace(Upper(key), Unquote(value));
+        }
+    }
+    return parsed;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& content, struct stat& info) {
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd.IsValid() || ::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        info.st_size > MaximumProfileSize)
+        return false;
+    content.clear();
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd.Get(), buffer, sizeof buffer);
+        if (got < 0)
+            return false;
+        if (got == 0)
+            break;
+        content.append(buffer, static_cast<std::size_t>(got));
+        if (content.size() > static_cast<std::size_t>(MaximumProfileSize))
+            return false;
+    }
+    return true;
+}
+
+struct CacheEntry {
+    dev_t Device = 0;
+    ino_t Inode = 0;
+    off_t Size = 0;
+    timespec ModifiedAt{};
+    std::shared_ptr<const ParsedProfile> Profile;
+};
+
+std::mutex CacheMutex;
+std::map<std::string, CacheEntry> Cache;
+
+bool SameFile(const CacheEntry& entry, const struct stat& info) {
+    return entry.Device == info.st_dev && entry.Inode == info.st_ino && entry.Size == info.st_size &&
+           entry.ModifiedAt.tv_sec == info.st_mtim.tv_sec && entry.ModifiedAt.tv_nsec == info.st_mtim.tv_nsec;
+}
+
+std::shared_ptr<const ParsedProfile> LoadProfile(const std::string& path) {
+    if (path.empty())
+        return nullptr;
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        std::lock_guard lock(CacheMutex);
+        Cache.erase(path);
+        return nullptr;
+    }
+    {
+        std::lock_guard lock(CacheMutex);
+        const auto it = Cache.find(path);
+        if (it != Cache.end() && SameFile(it->second, info))
+            return it->second.Profile;
+    }
+    std::string content;
+    if (!ReadWholeFile(path, content, info))
+        return nullptr;
+    auto profile = std::make_shared<const ParsedProfile>(Parse(content));
+    std::lock_guard lock(CacheMutex);
+    Cache[path] = CacheEntry{info.st_dev, info.st_ino, info.st_size, info.st_mtim, profile};
+    return profile;
+}
+
+const std::string* FindValue(const std::string& section, const std::string& key, const std::string& path,
+                             std::shared_ptr<const ParsedProfile>& holder) {
+    holder = LoadProfile(path);
+    if (!holder)
+        return nullptr;
+    const auto sectionIt = holder->Sections.find(Upper(Trim(section)));
+    if (sectionIt == holder->Sections.end())
+        return nullptr;
+    const auto keyIt = sectionIt->second.find(Upper(Trim(key)));
+    return keyIt == sectionIt->second.end() ? nullptr : &keyIt->second;
+}
+
+long long ParseProfileInteger(const std::string& text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    int base = 10;
+    if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+        base = 16;
+        i += 2;
+    }
+    unsigned long long value = 0;
+    for (; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        int digit;
+        if (std::isdigit(c))
+            digit = c - '0';
+        else if (base == 16 && std::isxdigit(c))
+            digit = std::toupper(c) - 'A' + 10;
+        else
+            break;
+        // Keep the low 32 bits, as a 32-bit reader would; never overflow.
+        value = (value * static_cast<unsigned>(base) + static_cast<unsigned>(digit)) & 0xFFFFFFFFull;
+    }
+    const auto word = static_cast<std::uint32_t>(value);
+    return negative ? -static_cast<long long>(static_cast<std::int32_t>(word)) : static_cast<std::int32_t>(word);
+}
+
+bool WriteAtomically(const std::string& path, const std::string& content, mode_t mode) {
+    const auto slash = path.rfind('/');
+    const std::string directory = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    std::string pattern = path + ".XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    UniqueFd fd(::mkostemp(name.data(), O_CLOEXEC));
+    if (!fd.IsValid())
+        return false;
+    const std::string temporary(name.data());
+    bool ok = ::fchmod(fd.Get(), mode) == 0;
+    std::size_t written = 0;
+    while (ok && written < content.size()) {
+        const ssize_t n = ::write(fd.Get(), content.data() + written, content.size() - written);
+        if (n <= 0)
+            ok = false;
+        else
+            written += static_cast<std::size_t>(n);
+    }
+    ok = ok && ::fsync(fd.Get()) == 0;
+    fd.Reset();
+    if (!ok || ::rename(temporary.c_str(), path.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    UniqueFd dir(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.IsValid())
+        ::fsync(dir.Get());
+    return true;
+}
+
+} // namespace
+
+std::string ReadPrivateProfileString(const std::string& section, const std::string& key,
+                                     const std::string& defaultValue, std::size_t bufferSize,
+                                     const std::string& path) {
+    if (bufferSize == 0)
+        return {};
+    std::shared_ptr<const ParsedProfile> holder;
+    const std::string* value = FindValue(section, key, path, holder);
+    const std::string& text = value ? *value : defaultValue;
+    return text.substr(0, std::min(text.size(), bufferSize - 1));
+}
+
+int ReadPrivateProfileInt(const std::string& section, const std::string& key, int defaultValue,
+                          const std::string& path) {
+    std::shared_ptr<const ParsedProfile> holder;
+    const std::string* value = FindValue(section, key, path, holder);
+    if (value == nullptr || value->empty())
+        return defaultValue;
+    return static_cast<int>(static_cast<std::int32_t>(static_cast<std::uint32_t>(ParseProfileInteger(*value))));
+}
+
+bool WritePrivateProfileString(const std::string& section, const std::string& key, const std::string& value,
+                               const std::string& path) {
+    const auto breaksLine = [](const std::string& text) { return text.find_first_of("\r\n") != std::string::npos; };
+    if (path.empty() || Trim(section).empty() || Trim(key).empty() || breaksLine(section) || breaksLine(key) ||
+        breaksLine(value))
+        return false;
+
+    std::string content;
+    struct stat info {};
+    mode_t mode = 0644;
+    if (::stat(path.c_str(), &info) == 0) {
+        if (!ReadWholeFile(path, content, info))
+            return false;
+        mode = info.st_mode & 07777;
+    }
+    const bool crlf = content.find("\r\n") != std::string::npos;
+    std::vector<std::string> lines = SplitLines(content);
+
+    const std::string wantedSection = Upper(Trim(section));
+    const std::string wantedKey = Upper(Trim(key));
+    const std::string newLine = Trim(key) + "=" + value;
+
+    std::size_t sectionLine = lines.size();
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        std::string name;
+        if (SectionName(lines[i], name) && Upper(name) == wantedSection) {
+            sectionLine = i;
+            break;
+        }
+    }
+    if (sectionLine == lines.size()) {
+        if (!lines.empty() && !Trim(lines.back()).empty())
+            lines.emplace_back();
+        lines.push_back("[" + Trim(section) + "]");
+        lines.push_back(newLine);
+    } else {
+        std::size_t insertAt = sectionLine + 1;
+        bool replaced = false;
+        for (std::size_t i = sectionLine + 1; i < lines.size(); ++i) {
+            std::string name, k, v;
+            if (SectionName(lines[i], name))
+                break;
+            if (KeyAndValue(lines[i], k, v)) {
+                if (Upper(k) == wantedKey) {
+                    lines[i] = newLine;
+                    replaced = true;
+                    break;
+                }
+                insertAt = i + 1;
+            }
+        }
+        if (!replaced)
+            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), newLine);
+    }
+
+    std::string output;
+    const char* ending = crlf ? "\r\n" : "\n";
+    for (const auto& line : lines)
+        output += line + ending;
+    return WriteAtomically(path, output, mode);
+}
+
+void ClearPrivateProfileCache() {
+    std::lock_guard lock(CacheMutex);
+    Cache.clear();
+}

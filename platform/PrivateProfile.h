@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// INI files read and written the way the classic private-profile functions do:
+// section and key names match in any letter case, blanks around keys and values
+// are trimmed, one pair of enclosing quotes is removed from a value, and whatever
+// is missing (file, section, key) gives the default. The first section and the
+// first key of a name count. A parsed file is cached until its size, time or
+// identity changes.
+
+// The value, cut to at most bufferSize - 1 characters (empty for a size of 0).
+std::string ReadPrivateProfileString(const std::string& section, const std::string& key,
+                                     const std::string& defaultValue, std::size_t bufferSize,
+                                     const std::string& path);
+
+// The value read as an integer: leading blanks, an optional sign, then decimal
+// digits or a 0x hexadecimal number, up to the first other character. A missing or
+// empty value gives the default, a value without digits 0.
+int ReadPrivateProfileInt(const std::string& section, const std::string& key, int defaultValue,
+                          const std::string& path);
+
+// Sets key=value in the section, creating file and section when missing and
+// keeping every other line. The file is replaced atomically. False when the file
+// cannot be written or a name or the value holds a line break.
+bool WritePrivateProfileString(const std::string& section, const std::string& key, const std::string& value,
+                               const std::string& path);
+
+// Drops every cached file (tests, and callers that changed files behind our back
+// within the same second on a file system with coarse times).
+void ClearPrivateProfileCache();

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "platform/UniqueFd.h"
+
+#include <string>
+
+// The program-wide lock that keeps a second instance from running. It is an
+// exclusive flock on a file in /tmp: the kernel frees it when the holder ends,
+// however it ends.
+class SingleInstanceLock {
+public:
+    enum class Outcome { Acquired, HeldElsewhere, Failed };
+
+    static constexpr const char* DefaultName = "{2194ABA1-QRIX-4e6b-8C26-D191BB16F9E6}";
+
+    // Locks "/tmp/<name>.lock".
+    explicit SingleInstanceLock(const std::string& name = DefaultName);
+
+    Outcome Result() const { return m_Outcome; }
+    const std::string& LockPath() const { return m_Path; }
+    // The system's text for a failed attempt.
+    const std::string& ErrorText() const { return m_Error; }
+
+private:
+    std::string m_Path;
+    UniqueFd m_Fd;
+    Outcome m_Outcome = Outcome::Failed;
+    std::string m_Error;
+};

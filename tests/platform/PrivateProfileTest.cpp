@@ -1,0 +1,162 @@
+#include "platform/PrivateProfile.h"
+#include "tests/platform/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <thread>
+
+namespace {
+
+std::string Read(const std::string& path, const std::string& key, const std::string& fallback = "dflt",
+                 std::size_t size = 261) {
+    return ReadPrivateProfileString("Configuration", key, fallback, size, path);
+}
+
+} // namespace
+
+TEST(PrivateProfileRead, MatchesNamesInAnyCaseAndTrimsBlanks) {
+    TempFolder dir;
+    const auto file = dir.Write("a.ini", "; comment\n[configuration]\n  PathToKavelCfg =  /x/y.ADPXML  \r\n"
+                                         "usedUniqueID=7\n[Other]\nPathToKavelCfg=no\n");
+    EXPECT_EQ(Read(file, "PATHTOKAVELCFG"), "/x/y.ADPXML");
+    EXPECT_EQ(ReadPrivateProfileInt("CONFIGURATION", "UsedUniqueID", -1, file), 7);
+    EXPECT_EQ(ReadPrivateProfileString("other", "pathtokavelcfg", "", 10, file), "no");
+}
+
+TEST(PrivateProfileRead, MissingFileSectionOrKeyGivesTheDefault) {
+    TempFolder dir;
+    const auto file = dir.Write("a.ini", "[Configuration]\nA=1\n");
+    EXPECT_EQ(Read(dir.File("missing.ini"), "A"), "dflt");
+    EXPECT_EQ(ReadPrivateProfileString("Nope", "A", "d", 261, file), "d");
+    EXPECT_EQ(Read(file, "B"), "dflt");
+    EXPECT_EQ(ReadPrivateProfileInt("Configuration", "B", -1, file), -1);
+    EXPECT_EQ(Read("", "A"), "dflt");
+}
+
+TEST(PrivateProfileRead, QuotesAreRemovedOnceAndTheBufferCutsTheText) {
+    TempFolder dir;
+    const auto file = dir.Write("a.ini", "[Configuration]\nA=\"quoted value\"\nB='x'\nC=\"\"inner\"\"\nD=\"open\n"
+                                         "E=abcdefghij\n");
+    EXPECT_EQ(Read(file, "A"), "quoted value");
+    EXPECT_EQ(Read(file, "B"), "x");
+    EXPECT_EQ(Read(file, "C"), "\"inner\"");
+    EXPECT_EQ(Read(file, "D"), "\"open");
+    EXPECT_EQ(Read(file, "E", "", 5), "abcd");
+    EXPECT_EQ(Read(file, "E", "", 1), "");
+    EXPECT_EQ(Read(file, "E", "", 0), "");
+    EXPECT_EQ(Read(file, "Missing", "defaultlong", 4), "def");
+}
+
+TEST(PrivateProfileRead, IntegersAreReadAsTheSystemReadsThem) {
+    TempFolder dir;
+    const auto file = dir.Write("a.ini", "[Configuration]\nA=  42abc\nB=-17\nC=0x1F\nD=abc\nE=\nF=+5\nG=0X10\n"
+                                         "H=99999999999\n");
+    EXPECT_EQ(ReadPrivateProfileInt("Configuration", "A", -1, file), 42);
+    EXPECT_EQ(ReadPrivateProfileInt("Configuration", "B", -1, file), -17);
+    EXPECT_EQ(ReadPrivateProfileInt("Configuration", "C", -1, file), 31);
+    EXPECT_EQ(ReadPrivateProfileInt("Configuration", "D", -1, file), 0);
+    EXPECT_EQ(ReadPrivateProfileInt("Configuration", "E", -1, file), -1);
+    EXPECT_EQ(ReadPrivateProfileInt("Configuration", "F", -1, file), 5);
+    EXPECT_EQ(ReadPrivateProfileInt("Configuration", "G", -1, file), 16);
+    // Digits beyond 32 bits wrap instead of overflowing.
+    EXPECT_EQ(ReadPrivateProfileInt("Configuration", "H", -1, file), static_cast<int>(99999999999LL & 0xFFFFFFFF));
+}
+
+TEST(PrivateProfileRead, FirstSectionAndFirstKeyWin) {
+    TempFolder dir;
+    const auto file = dir.Write("a.ini", "[S]\nK=first\nK=second\n[S]\nK=third\nL=late\n");
+    EXPECT_EQ(ReadPrivateProfileString("S", "K", "", 100, file), "first");
+    EXPECT_EQ(ReadPrivateProfileString("S", "L", "none", 100, file), "none");
+}
+
+TEST(PrivateProfileRead, AFolderOrAnUnreadableFileGivesDefaults) {
+    TempFolder dir;
+    EXPECT_EQ(Read(dir.Path(), "A"), "dflt");
+    const auto file = dir.Write("locked.ini", "[Configuration]\nA=1\n");
+    ::chmod(file.c_str(), 0);
+    if (::geteuid() != 0) { // root reads anything
+        EXPECT_EQ(Read(file, "A"), "dflt");
+    }
+}
+
+TEST(PrivateProfileRead, ASecondReadSeesAChangedFile) {
+    TempFolder dir;
+    const auto file = dir.Write("a.ini", "[Configuration]\nA=1\n");
+    EXPECT_EQ(Read(file, "A"), "1");
+    // Same size, new content: the time and identity of the file tell the change.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    dir.Write("a.ini", "[Configuration]\nA=2\n");
+    EXPECT_EQ(Read(file, "A"), "2");
+    ::unlink(file.c_str());
+    EXPECT_EQ(Read(file, "A"), "dflt");
+}
+
+TEST(PrivateProfileWrite, CreatesFileAndSectionAndKeepsEverythingElse) {
+    TempFolder dir;
+    const auto file = dir.File("new.ini");
+    ASSERT_TRUE(WritePrivateProfileString("Configuration", "A", "1", file));
+    EXPECT_EQ(TempFolder::Read(file), "[Configuration]\nA=1\n");
+
+    dir.Write("keep.ini", "; head comment\n[Other]\nX=1 ; note\n\n[configuration]\nA=old\nB=2\n[Tail]\nZ=9\n");
+    const auto keep = dir.File("keep.ini");
+    ASSERT_TRUE(WritePrivateProfileString("Configuration", "a", "new", keep));
+    ASSERT_TRUE(WritePrivateProfileString("Configuration", "C", "3", keep));
+    ASSERT_TRUE(WritePrivateProfileString("Fresh", "K", "v", keep));
+    EXPECT_EQ(TempFolder::Read(keep), "; head comment\n[Other]\nX=1 ; note\n\n[configuration]\na=new\nB=2\nC=3\n"
+                                      "[Tail]\nZ=9\n\n[Fresh]\nK=v\n");
+    EXPECT_EQ(ReadPrivateProfileString("CONFIGURATION", "A", "", 100, keep), "new");
+}
+
+TEST(PrivateProfileWrite, RefusesLineBreaksAndUnwritablePlaces) {
+    TempFolder dir;
+    const auto file = dir.Write("a.ini", "[S]\nK=v\n");
+    EXPECT_FALSE(WritePrivateProfileString("S", "K", "two\nlines", file));
+    EXPECT_FALSE(WritePrivateProfileString("S\n[T]", "K", "v", file));
+    EXPECT_EQ(TempFolder::Read(file), "[S]\nK=v\n");
+    EXPECT_FALSE(WritePrivateProfileString("S", "K", "v", dir.Path()));
+    EXPECT_FALSE(WritePrivateProfileString("S", "K", "v", dir.File("no/such/folder.ini")));
+}
+
+TEST(PrivateProfileWrite, ReplacesTheFileAtomicallyAndKeepsItsMode) {
+    TempFolder dir;
+    const auto file = dir.Write("a.ini", "[S]\nK=v\n");
+    ::chmod(file.c_str(), 0640);
+    struct stat before {};
+    ::stat(file.c_str(), &before);
+    ASSERT_TRUE(WritePrivateProfileString("S", "K", "w", file));
+    struct stat after {};
+    ::stat(file.c_str(), &after);
+    EXPECT_NE(before.st_ino, after.st_ino) << "written in place instead of replaced";
+    EXPECT_EQ(after.st_mode & 07777, 0640u);
+    // No temporary file is left behind.
+    int entries = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+        ++entries;
+    EXPECT_EQ(entries, 1);
+}
+
+TEST(PrivateProfileWrite, ConcurrentReadersNeverSeeHalfAFile) {
+    TempFolder dir;
+    const auto file = dir.File("a.ini");
+    const std::string big(4000, 'x');
+    ASSERT_TRUE(WritePrivateProfileString("S", "K", big, file));
+    std::atomic<bool> stop{false};
+    std::atomic<int> torn{0};
+    std::thread reader([&] {
+        while (!stop) {
+            const auto value = ReadPrivateProfileString("S", "K", "", 100000, file);
+            if (value != big && value != std::string(4000, 'y'))
+                ++torn;
+        }
+    });
+    for (int i = 0; i < 200; ++i)
+        WritePrivateProfileString("S", "K", std::string(4000, i % 2 ? 'y' : 'x'), file);
+    stop = true;
+    reader.join();
+    EXPECT_EQ(torn, 0);
+}
