@@ -41,6 +41,10 @@ bool ScanNumber(const std::string& text, unsigned base, std::uint32_t& value) {
 
 } // namespace
 
-bool ScanUnsignedDecimal(const std::string& text, std::uint32_t& value) { return ScanNumber(text, 10, value); }
+bool ScanUnsignedDecimal(const std::string& text, std::uint32_t& value) {
+    return ScanNumber(text, 10, value);
+}
 
-bool ScanHexadecimal(const std::string& text, std::uint32_t& value) { return ScanNumber(text, 16, value); }
+bool ScanHexadecimal(const std::string& text, std::uint32_t& value) {
+    return ScanNumber(text, 16, value);
+}

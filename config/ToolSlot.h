@@ -18,6 +18,8 @@ struct ToolProcess {
     std::mutex Guard;
     pid_t ProcessId = 0;   // 0: no process
     bool Reaped = true;    // the process was reaped (or never existed)
+    bool Cancelled = false;   // deactivation came before the start: the worker starts nothing
+    bool StartFailed = false; // this run has no process and never will (thread or start failed)
 };
 
 // One slot per bit of the event variable.

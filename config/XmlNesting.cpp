@@ -1,6 +1,6 @@
 #include "config/XmlNesting.h"
 
-#include <algorithm>
+#include <cstdint>
 #include <string>
 
 namespace {
@@ -60,6 +60,40 @@ std::size_t AfterTag(std::string_view text, std::size_t from, bool& empty) {
     return NotFound;
 }
 
+// UTF-16 and UTF-32 text, told by its byte order mark or by a leading '<'.
+std::size_t CodeUnitSize(std::string_view text) {
+    const auto startsWith = [text](std::string_view prefix) {
+        return text.substr(0, prefix.size()) == prefix;
+    };
+    using namespace std::string_view_literals;
+    if (startsWith("\xFF\xFE\0\0"sv) || startsWith("\0\0\xFE\xFF"sv) || startsWith("<\0\0\0"sv) ||
+        startsWith("\0\0\0<"sv))
+        return 4;
+    if (startsWith("\xFF\xFE"sv) || startsWith("\xFE\xFF"sv) || startsWith("<\0"sv) || startsWith("\0<"sv))
+        return 2;
+    return 1;
+}
+
+bool IsBigEndian(std::string_view text, std::size_t unit) {
+    return !text.empty() && (text[0] == '\0' || (unit == 2 && text[0] == '\xFE'));
+}
+
+// One character per code unit: ASCII as it is, everything else as a letter that
+// no markup uses.
+std::string NarrowedText(std::string_view text, std::size_t unit, bool bigEndian) {
+    std::string narrowed;
+    narrowed.reserve(text.size() / unit);
+    for (std::size_t at = 0; at + unit <= text.size(); at += unit) {
+        std::uint32_t value = 0;
+        for (std::size_t b = 0; b < unit; ++b) {
+            const auto byte = static_cast<unsigned char>(text[at + (bigEndian ? b : unit - 1 - b)]);
+            value = (value << 8) | byte;
+        }
+        narrowed += value < 0x80 ? static_cast<char>(value) : 'x';
+    }
+    return narrowed;
+}
+
 bool NestingWithin(std::string_view text, std::size_t limit) {
     std::size_t depth = 0;
     std::size_t i = 0;
@@ -91,9 +125,8 @@ bool NestingWithin(std::string_view text, std::size_t limit) {
 } // namespace
 
 bool XmlNestingWithin(std::string_view text, std::size_t limit) {
-    if (text.find('\0') == NotFound)
+    const std::size_t unit = CodeUnitSize(text);
+    if (unit == 1)
         return NestingWithin(text, limit);
-    std::string narrowed(text);
-    narrowed.erase(std::remove(narrowed.begin(), narrowed.end(), '\0'), narrowed.end());
-    return NestingWithin(narrowed, limit);
+    return NestingWithin(NarrowedText(text, unit, IsBigEndian(text, unit)), limit);
 }
