@@ -1,6 +1,6 @@
 #include "config/ProjectDocument.h"
 
-#include "config/FileContent.h"
+#include "platform/FileContent.h"
 #include "config/XmlNesting.h"
 
 namespace {

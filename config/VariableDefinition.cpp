@@ -1,7 +1,7 @@
 #include "config/VariableReferences.h"
 
 #include "config/NumberText.h"
-#include "config/ProfileSectionNames.h"
+
 #include "platform/Paths.h"
 #include "platform/PrivateProfile.h"
 
@@ -45,7 +45,7 @@ long long VariableSectionIndex(const std::string& name) {
 // count the file claims.
 std::vector<int> ExistingVariableSections(const std::string& path, int count) {
     std::vector<int> indices;
-    for (const auto& name : ReadProfileSectionNames(path)) {
+    for (const auto& name : ReadPrivateProfileSectionNames(path)) {
         const long long index = VariableSectionIndex(name);
         if (index >= 0 && index < count)
             indices.push_back(static_cast<int>(index));

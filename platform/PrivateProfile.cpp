@@ -1,5 +1,6 @@
 #include "platform/PrivateProfile.h"
 
+#include "platform/FileContent.h"
 #include "platform/UniqueFd.h"
 
 #include <fcntl.h>
@@ -19,7 +20,7 @@
 namespace {
 
 // Files beyond this size are not settings files; reading them would only cost memory.
-constexpr off_t MaximumProfileSize = 64 * 1024 * 1024;
+constexpr std::size_t MaximumProfileSize = 64 * 1024 * 1024;
 
 std::string Upper(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -84,6 +85,8 @@ bool KeyAndValue(const std::string& line, std::string& key, std::string& value) 
 struct ParsedProfile {
     // Upper-case section -> upper-case key -> value; the first of each name wins.
     std::unordered_map<std::string, std::unordered_map<std::string, std::string>> Sections;
+    // Every section header's name as written, in file order.
+    std::vector<std::string> SectionNames;
 };
 
 ParsedProfile Parse(const std::string& content) {
@@ -93,6 +96,7 @@ ParsedProfile Parse(const std::string& content) {
     for (const auto& line : SplitLines(content)) {
         std::string name, key, value;
         if (SectionName(line, name)) {
+            parsed.SectionNames.push_back(name);
             auto [it, inserted] = parsed.Sections.try_emplace(Upper(name));
             current = &it->second;
             currentIsFirst = inserted;
@@ -101,26 +105,6 @@ ParsedProfile Parse(const std::string& content) {
         }
     }
     return parsed;
-}
-
-bool ReadWholeFile(const std::string& path, std::string& content, struct stat& info) {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!fd.IsValid() || ::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        info.st_size > MaximumProfileSize)
-        return false;
-    content.clear();
-    char buffer[65536];
-    for (;;) {
-        const ssize_t got = ::read(fd.Get(), buffer, sizeof buffer);
-        if (got < 0)
-            return false;
-        if (got == 0)
-            break;
-        content.append(buffer, static_cast<std::size_t>(got));
-        if (content.size() > static_cast<std::size_t>(MaximumProfileSize))
-            return false;
-    }
-    return true;
 }
 
 struct CacheEntry {
@@ -155,7 +139,7 @@ std::shared_ptr<const ParsedProfile> LoadProfile(const std::string& path) {
             return it->second.Profile;
     }
     std::string content;
-    if (!ReadWholeFile(path, content, info))
+    if (!ReadFileContent(path, MaximumProfileSize, content))
         return nullptr;
     auto profile = std::make_shared<const ParsedProfile>(Parse(content));
     std::lock_guard lock(CacheMutex);
@@ -268,7 +252,7 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
     struct stat info {};
     mode_t mode = 0644;
     if (::stat(path.c_str(), &info) == 0) {
-        if (!ReadWholeFile(path, content, info))
+        if (!ReadFileContent(path, MaximumProfileSize, content))
             return false;
         mode = info.st_mode & 07777;
     }
@@ -317,6 +301,11 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
     for (const auto& line : lines)
         output += line + ending;
     return WriteAtomically(path, output, mode);
+}
+
+std::vector<std::string> ReadPrivateProfileSectionNames(const std::string& path) {
+    const auto profile = LoadProfile(path);
+    return profile ? profile->SectionNames : std::vector<std::string>();
 }
 
 void ClearPrivateProfileCache() {

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 // INI files read and written the way the classic private-profile functions do:
 // section and key names match in any letter case, blanks around keys and values
@@ -26,6 +27,10 @@ int ReadPrivateProfileInt(const std::string& section, const std::string& key, in
 // cannot be written or a name or the value holds a line break.
 bool WritePrivateProfileString(const std::string& section, const std::string& key, const std::string& value,
                                const std::string& path);
+
+// The names of the file's sections as written, in file order (empty for a file
+// that cannot be read).
+std::vector<std::string> ReadPrivateProfileSectionNames(const std::string& path);
 
 // Drops every cached file (tests, and callers that changed files behind our back
 // within the same second on a file system with coarse times).

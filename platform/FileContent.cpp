@@ -1,4 +1,4 @@
-#include "config/FileContent.h"
+#include "platform/FileContent.h"
 
 #include "platform/UniqueFd.h"
 
