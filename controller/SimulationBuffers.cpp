@@ -75,7 +75,8 @@ void OpenArea(SimulationArea& area, const std::string& name) {
     if (::fstat(handle.Get(), &status) != 0 || !S_ISREG(status.st_mode) ||
         status.st_size < static_cast<off_t>(SimulationBufferSize))
         return;
-    void* address = ::mmap(nullptr, SimulationBufferSize, PROT_READ | PROT_WRITE, MAP_SHARED, handle.Get(), 0);
+    void* address =
+        ::mmap(nullptr, SimulationBufferSize, PROT_READ | PROT_WRITE, MAP_SHARED, handle.Get(), 0);
     if (address == MAP_FAILED)
         return;
     area.Handle = std::move(handle);
@@ -151,9 +152,9 @@ void ReadInputBuffer(void* destination, std::uint32_t length, std::uint16_t offs
         }
         const std::uint32_t stamp = TickCount();
         TimeStamp.store(stamp, std::memory_order_relaxed);
-        const std::array<std::uint8_t, 4> bytes{static_cast<std::uint8_t>(stamp), static_cast<std::uint8_t>(stamp >> 8),
-                                                static_cast<std::uint8_t>(stamp >> 16),
-                                                static_cast<std::uint8_t>(stamp >> 24)};
+        const std::array<std::uint8_t, 4> bytes{
+            static_cast<std::uint8_t>(stamp), static_cast<std::uint8_t>(stamp >> 8),
+            static_cast<std::uint8_t>(stamp >> 16), static_cast<std::uint8_t>(stamp >> 24)};
         std::memcpy(destination, bytes.data(), length);
         status = SimulationStatusDone;
         return;
@@ -166,7 +167,8 @@ void ReadInputBuffer(void* destination, std::uint32_t length, std::uint16_t offs
     status = SimulationStatusDone;
 }
 
-void WriteOutputBuffer(const void* source, std::uint32_t length, std::uint16_t offset, std::uint16_t& status) {
+void WriteOutputBuffer(const void* source, std::uint32_t length, std::uint16_t offset,
+                       std::uint16_t& status) {
     WriteArea(OutputArea, source, length, offset, status);
 }
 

@@ -8,7 +8,9 @@ namespace {
 
 constexpr std::uint64_t EventBitCount = 16;
 
-bool ParseBitNumber(const std::string& text, std::uint64_t& bit) { return ParseNumber(text, bit) && bit < EventBitCount; }
+bool ParseBitNumber(const std::string& text, std::uint64_t& bit) {
+    return ParseNumber(text, bit) && bit < EventBitCount;
+}
 
 } // namespace
 

@@ -14,11 +14,13 @@ std::string CheckHandshakeLayout(const HandshakeLayout& layout) {
     if (layout.EventOffset < SimulationTickStampLength)
         return "the event offset must be 4 or more: offsets 0 to 3 of the input image read as the tick stamp";
     if (layout.AckInOffset < SimulationTickStampLength)
-        return "the acknowledge input offset must be 4 or more: offsets 0 to 3 of the input image read as the "
+        return "the acknowledge input offset must be 4 or more: offsets 0 to 3 of the input image read as "
+               "the "
                "tick stamp";
     for (const std::uint32_t offset : {layout.EventOffset, layout.AckInOffset, layout.AckOutOffset})
         if (offset > HighestOffset)
-            return "offset " + std::to_string(offset) + " is beyond 65535, the highest the event manager reaches";
+            return "offset " + std::to_string(offset) +
+                   " is beyond 65535, the highest the event manager reaches";
     const bool overlap = layout.EventOffset < layout.AckInOffset + ValueLength &&
                          layout.AckInOffset < layout.EventOffset + ValueLength;
     if (overlap)

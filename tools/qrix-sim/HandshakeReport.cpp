@@ -21,7 +21,9 @@ struct Field {
     std::string Plain;
 };
 
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+std::string Quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
 
 std::string PerBitList(const HandshakeReport& report, std::uint64_t BitCounts::*member) {
     std::string text;
@@ -47,11 +49,19 @@ std::string PerBitJson(const HandshakeReport& report, std::uint64_t BitCounts::*
     return text + "}";
 }
 
-std::string BitArray(std::uint32_t mask) { return "[" + FormatBitList(mask) + "]"; }
+std::string BitArray(std::uint32_t mask) {
+    return "[" + FormatBitList(mask) + "]";
+}
 
-Field Number(const std::string& key, const std::string& value) { return {key, value, value}; }
-Field Bits(const std::string& key, std::uint32_t mask) { return {key, BitArray(mask), FormatBitList(mask)}; }
-Field Flag(const std::string& key, bool value) { return {key, value ? "true" : "false", value ? "1" : "0"}; }
+Field Number(const std::string& key, const std::string& value) {
+    return {key, value, value};
+}
+Field Bits(const std::string& key, std::uint32_t mask) {
+    return {key, BitArray(mask), FormatBitList(mask)};
+}
+Field Flag(const std::string& key, bool value) {
+    return {key, value ? "true" : "false", value ? "1" : "0"};
+}
 
 } // namespace
 

@@ -23,7 +23,8 @@ std::uint64_t LatencyRecorder::Percentile(double percent) const {
     if (m_Samples.empty())
         return 0;
     std::vector<std::uint64_t> sorted = m_Samples;
-    const double rank = std::ceil(std::clamp(percent, 0.0, 100.0) / 100.0 * static_cast<double>(sorted.size()));
+    const double rank =
+        std::ceil(std::clamp(percent, 0.0, 100.0) / 100.0 * static_cast<double>(sorted.size()));
     const std::size_t index = rank < 1.0 ? 0 : static_cast<std::size_t>(rank) - 1;
     std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(index), sorted.end());
     return sorted[index];

@@ -16,7 +16,9 @@ int HexDigit(char c) {
     return -1;
 }
 
-bool HasHexPrefix(const std::string& text) { return text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'); }
+bool HasHexPrefix(const std::string& text) {
+    return text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+}
 
 } // namespace
 
@@ -39,7 +41,8 @@ bool ParseNumber(const std::string& text, std::uint64_t& value) {
     return true;
 }
 
-bool ParseHexBytes(const std::vector<std::string>& words, std::vector<std::uint8_t>& bytes, std::string& error) {
+bool ParseHexBytes(const std::vector<std::string>& words, std::vector<std::uint8_t>& bytes,
+                   std::string& error) {
     std::vector<std::uint8_t> result;
     for (const std::string& word : words) {
         const std::size_t start = HasHexPrefix(word) ? 2 : 0;

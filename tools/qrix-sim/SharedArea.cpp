@@ -22,7 +22,8 @@ std::string Describe(const std::string& name, const std::string& action, int err
 }
 
 std::byte* MapWhole(const std::string& name, const UniqueFd& handle, std::string& error) {
-    void* address = ::mmap(nullptr, SimulationBufferSize, PROT_READ | PROT_WRITE, MAP_SHARED, handle.Get(), 0);
+    void* address =
+        ::mmap(nullptr, SimulationBufferSize, PROT_READ | PROT_WRITE, MAP_SHARED, handle.Get(), 0);
     if (address == MAP_FAILED) {
         error = Describe(name, "map", errno);
         return nullptr;
@@ -49,7 +50,9 @@ SharedArea& SharedArea::operator=(SharedArea&& other) noexcept {
     return *this;
 }
 
-SharedArea::~SharedArea() { Unmap(); }
+SharedArea::~SharedArea() {
+    Unmap();
+}
 
 void SharedArea::Unmap() {
     if (m_View != nullptr)

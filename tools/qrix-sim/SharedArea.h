@@ -25,7 +25,9 @@ public:
 
     const std::string& Name() const { return m_Name; }
     std::uint32_t Size() const { return m_Size; }
-    bool Fits(std::uint64_t offset, std::uint64_t length) const { return offset + length <= m_Size && offset <= m_Size; }
+    bool Fits(std::uint64_t offset, std::uint64_t length) const {
+        return length <= m_Size && offset <= m_Size - length;
+    }
 
     // Callers check Fits first.
     void Read(std::uint32_t offset, void* destination, std::uint32_t length) const;

@@ -1,0 +1,112 @@
+#include "tests/simulation/TestAreas.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <future>
+#include <string>
+
+namespace {
+
+struct ProgramResult {
+    int ExitCode = -1;
+    std::string Output;
+};
+
+// Runs qrix-sim with the test's own area names; standard error joins the output.
+ProgramResult RunSim(const TestAreas& areas, const std::string& arguments) {
+    const std::string command = std::string(QRIX_SIM_PATH) + " --input-name " + areas.InputName() +
+                                " --output-name " + areas.OutputName() + " " + arguments + " 2>&1";
+    ProgramResult result;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr)
+        return result;
+    char buffer[4096];
+    std::size_t count = 0;
+    while ((count = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        result.Output.append(buffer, count);
+    const int status = ::pclose(pipe);
+    result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST(QrixSimProgramTest, HelpExplainsEveryCommand) {
+    TestAreas areas;
+    const ProgramResult help = RunSim(areas, "--help");
+    EXPECT_EQ(help.ExitCode, 0);
+    for (const char* command :
+         {"create", "remove", "read32", "write32", "toggle", "watch", "handshake", "respond"})
+        EXPECT_TRUE(Contains(help.Output, command)) << command;
+    const ProgramResult handshake = RunSim(areas, "handshake --help");
+    for (const char* option : {"--event-offset", "--ack-in-offset", "--ack-out-offset", "--bits", "--rate",
+                               "--duration", "--seed", "--random", "--timeout"})
+        EXPECT_TRUE(Contains(handshake.Output, option)) << option;
+}
+
+TEST(QrixSimProgramTest, ValuesAreWrittenToggledAndReadBack) {
+    TestAreas areas;
+    EXPECT_EQ(RunSim(areas, "read32 --offset 4").ExitCode, 1) << "no areas yet";
+    ASSERT_EQ(RunSim(areas, "create").ExitCode, 0);
+    const ProgramResult twice = RunSim(areas, "create");
+    EXPECT_EQ(twice.ExitCode, 1);
+    EXPECT_TRUE(Contains(twice.Output, "exists already"));
+
+    EXPECT_EQ(RunSim(areas, "write32 --offset 0x10 0x8001").ExitCode, 0);
+    EXPECT_EQ(RunSim(areas, "toggle --offset 16 --bit 3").Output, "value=32777\nhex=0x00008009\n");
+    EXPECT_EQ(RunSim(areas, "read --offset 16 --length 4").Output, "bytes=09 80 00 00\n");
+    EXPECT_EQ(RunSim(areas, "write --area output --offset 0xFFFFE 01 02").ExitCode, 0);
+    EXPECT_EQ(RunSim(areas, "read --area output --offset 0xFFFFE --length 2 --json").Output,
+              "{\"offset\":1048574,\"length\":2,\"bytes\":\"01 02\"}\n");
+    EXPECT_EQ(RunSim(areas, "read32 --area output --offset 0xFFFFD").ExitCode, 1) << "beyond the end";
+    EXPECT_NE(RunSim(areas, "write32 --offset 4 banana").ExitCode, 0);
+    EXPECT_EQ(RunSim(areas, "write --offset 4 0").ExitCode, 1);
+
+    EXPECT_EQ(RunSim(areas, "create --replace").ExitCode, 0);
+    EXPECT_EQ(RunSim(areas, "read32 --offset 16").Output, "value=0\nhex=0x00000000\n");
+    EXPECT_EQ(RunSim(areas, "remove").Output,
+              "removed " + areas.InputName() + "\nremoved " + areas.OutputName() + "\n");
+    EXPECT_EQ(RunSim(areas, "remove").ExitCode, 0);
+}
+
+TEST(QrixSimProgramTest, HandshakeAgainstTheResponderAndAgainstNobody) {
+    TestAreas areas;
+    ASSERT_EQ(RunSim(areas, "create").ExitCode, 0);
+    auto responder = std::async(std::launch::async,
+                                [&areas] { return RunSim(areas, "respond --bits 0-14 --duration 3"); });
+    const ProgramResult run = RunSim(areas, "handshake --bits 0-15 --duration 0.5 --timeout 300 --seed 9");
+    EXPECT_EQ(run.ExitCode, 3) << run.Output;
+    EXPECT_TRUE(Contains(run.Output, "\nseed=9\n"));
+    EXPECT_TRUE(Contains(run.Output, "\nnever_acknowledged=15\n"));
+    EXPECT_TRUE(Contains(run.Output, "never acknowledged within 300 ms: bits 15"));
+    EXPECT_TRUE(Contains(run.Output, "latency_p99_ms="));
+    EXPECT_TRUE(Contains(run.Output, "handshakes_per_s="));
+
+    const ProgramResult json = RunSim(areas, "--json handshake --bits 0,1 --rate 200 --duration 0.3");
+    EXPECT_EQ(json.ExitCode, 0) << json.Output;
+    EXPECT_TRUE(Contains(json.Output, "\"never_acknowledged\":[]"));
+    EXPECT_TRUE(Contains(responder.get().Output, "acknowledged="));
+
+    // The responder has ended: nobody answers any more.
+    const ProgramResult alone = RunSim(areas, "handshake --bits 2 --duration 0.1 --timeout 100");
+    EXPECT_EQ(alone.ExitCode, 3);
+    EXPECT_TRUE(Contains(alone.Output, "\nnever_acknowledged=2\n"));
+    EXPECT_EQ(RunSim(areas, "handshake --event-offset 2").ExitCode, 1);
+}
+
+TEST(QrixSimProgramTest, WatchReportsTheValuesAndEndsOnTime) {
+    TestAreas areas;
+    ASSERT_EQ(RunSim(areas, "create").ExitCode, 0);
+    ASSERT_EQ(RunSim(areas, "write32 --offset 4 5").ExitCode, 0);
+    const ProgramResult watch = RunSim(areas, "watch --event-offset 4 --ack-offset 4 --duration 0.2");
+    EXPECT_EQ(watch.ExitCode, 0);
+    EXPECT_TRUE(Contains(watch.Output, "event=0x00000005 ack=0x00000000 differ=0x00000005\n"))
+        << watch.Output;
+}
+
+} // namespace
