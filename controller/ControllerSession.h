@@ -2,6 +2,7 @@
 
 #include "config/ProjectPaths.h"
 #include "config/VariableReference.h"
+#include "controller/access/ControllerProtocol.h"
 
 #include <cstdint>
 #include <string>
@@ -12,8 +13,8 @@
 class ControllerSession {
 public:
     ProjectPaths Paths;
-    std::string UserName = "1";
-    std::string Password = "1";
+    std::string UserName = ControllerUserName;
+    std::string Password = ControllerPassword;
     double ConnectionParameter = 2.0;
 
     // 0 opened, -1 parameters missing or exception, else the library's code.

@@ -9,6 +9,10 @@
 // emulator). docs/controller-protocol.md describes it; every number here is
 // part of that contract. Integers on the wire are most significant byte first.
 
+// The event manager's fixed log-in; an emulator accepts it unless told otherwise.
+constexpr const char* ControllerUserName = "1";
+constexpr const char* ControllerPassword = "1";
+
 constexpr std::uint16_t FileTransferPort = 26801;
 constexpr std::uint16_t HighspeedPort = 26802;
 

@@ -1,0 +1,337 @@
+#include "controller/ControllerSession.h"
+#include "controller/access/ControllerAccessLibrary.h"
+#include "device/DeviceDescription.h"
+#include "platform/Paths.h"
+#include "tests/controller/ControllerTestSupport.h"
+#include "tests/controller/EmulatorProcess.h"
+#include "tests/platform/TempFolder.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+using ::testing::ElementsAre;
+
+namespace {
+
+class SessionTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        char errorText[CDDLG_ERROR_TEXT_SIZE];
+        _CDDLG_CloseHighspeedPortTCPIP(errorText);
+        _CDDLG_CloseConnection(errorText);
+        ReleaseDeviceDescription();
+    }
+
+    // An emulator serving the standard summary, and a session aimed at it.
+    void StartEmulator(int n, std::vector<std::string> extra = {}) {
+        m_Address = EmulatorProcess::Address(n);
+        const std::string summary = m_Folder.Write("summary.sta", SummaryText(StandardVariables()));
+        std::vector<std::string> arguments{"--summary", summary};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        m_Emulator = std::make_unique<EmulatorProcess>(m_Address, arguments);
+        ASSERT_TRUE(m_Emulator->Serving()) << m_Emulator->Output();
+        m_Session.Paths.ControllerAddress = m_Address;
+    }
+
+    // Loads the description and opens the port, as activation does.
+    void Activate() {
+        std::string path;
+        ASSERT_EQ(m_Session.LoadDeviceDescription(path), 1) << ::testing::PrintToString(m_Messages.Take());
+        ASSERT_EQ(m_Session.OpenHighspeedPort(), 1) << ::testing::PrintToString(m_Messages.Take());
+        m_Messages.Take();
+    }
+
+    static VariableReferencePair References(std::uint16_t eventOffset, std::uint32_t acknowledgeIndex) {
+        VariableReferencePair references;
+        references.Event.InputOffset = eventOffset;
+        references.Event.Length = 4;
+        references.Acknowledge.DeviceIndex = acknowledgeIndex;
+        return references;
+    }
+
+    TempFolder m_Folder;
+    MessageCapture m_Messages;
+    std::unique_ptr<EmulatorProcess> m_Emulator;
+    ControllerSession m_Session;
+    std::string m_Address;
+};
+
+// ---- summary download -------------------------------------------------------
+
+TEST_F(SessionTest, LoadsTheSummaryFromTheControllerIntoTheTempFolder) {
+    StartEmulator(2);
+    std::string path = "unchanged";
+    EXPECT_EQ(m_Session.LoadDeviceDescription(path), 1);
+    EXPECT_THAT(m_Messages.Take(),
+                ElementsAre("---- FTP connection opened to <127.0.10.2>!", "---- file reading succeeded!",
+                            "---- FTP connection to <127.0.10.2> closed!"));
+    EXPECT_EQ(path, DirectoryPart(ProgramPath()) + "/Temp/#summary.sta");
+    ASSERT_NE(CurrentDeviceDescription(), nullptr);
+    EXPECT_EQ(CurrentDeviceDescription()->VariableCount(), 5);
+    EXPECT_EQ(CurrentDeviceDescription()->VariableAt(1).Name, "Event");
+    EXPECT_EQ(CurrentDeviceDescription()->InputDataLength(), 16);
+}
+
+TEST_F(SessionTest, NoControllerLeavesAnEmptyDescription) {
+    m_Session.Paths.ControllerAddress = EmulatorProcess::Address(3); // nothing listens there
+    std::string path;
+    EXPECT_EQ(m_Session.LoadDeviceDescription(path), 0);
+    EXPECT_THAT(m_Messages.Take(),
+                ElementsAre("**** Error occured: cannot connect to 127.0.10.3:26801: Connection refused",
+                            "---- FTP connection to <127.0.10.3> closed!"));
+    EXPECT_EQ(path, SummaryFilePath());
+    ASSERT_NE(CurrentDeviceDescription(), nullptr);
+    EXPECT_EQ(CurrentDeviceDescription()->VariableCount(), 0);
+}
+
+TEST_F(SessionTest, WrongPasswordIsRefused) {
+    StartEmulator(4, {"--password", "7"});
+    std::string path;
+    EXPECT_EQ(m_Session.LoadDeviceDescription(path), 0);
+    EXPECT_THAT(m_Messages.Take(),
+                ElementsAre("**** Error occured: the controller answered: wrong user name or password",
+                            "---- FTP connection to <127.0.10.4> closed!"));
+    EXPECT_EQ(CurrentDeviceDescription()->VariableCount(), 0);
+}
+
+TEST_F(SessionTest, SummaryMissingOnTheController) {
+    m_Address = EmulatorProcess::Address(5);
+    EmulatorProcess emulator(m_Address, {}); // serves no summary
+    ASSERT_TRUE(emulator.Serving()) << emulator.Output();
+    m_Session.Paths.ControllerAddress = m_Address;
+    std::string path;
+    EXPECT_EQ(m_Session.LoadDeviceDescription(path), 0);
+    EXPECT_THAT(m_Messages.Take(),
+                ElementsAre("---- FTP connection opened to <127.0.10.5>!",
+                            "**** Error occured: the controller answered: file \"#summary.sta\" not found",
+                            "---- FTP connection to <127.0.10.5> closed!"));
+    EXPECT_EQ(CurrentDeviceDescription()->VariableCount(), 0);
+}
+
+TEST_F(SessionTest, MissingAddressOrLogInIsReportedAndTheConnectionStillClosed) {
+    std::string path;
+    EXPECT_EQ(m_Session.LoadDeviceDescription(path), 0);
+    EXPECT_THAT(m_Messages.Take(),
+                ElementsAre("**** Error occured: servername, username or password not defined !!!",
+                            "---- FTP connection to <> closed!"));
+    EXPECT_EQ(CurrentDeviceDescription()->VariableCount(), 0);
+
+    m_Session.Paths.ControllerAddress = "127.0.10.6";
+    m_Session.Password.clear();
+    EXPECT_EQ(m_Session.OpenFileTransfer(), -1);
+    EXPECT_THAT(m_Messages.Take(),
+                ElementsAre("**** Error occured: servername, username or password not defined !!!"));
+}
+
+TEST_F(SessionTest, TwoControllersSideBySide) {
+    StartEmulator(7);
+    TempFolder other;
+    std::vector<SummaryVariable> variables = StandardVariables();
+    variables.push_back({"Extra", "USINT8", "I", "0x10", "-", "%d"});
+    EmulatorProcess second(EmulatorProcess::Address(8),
+                           {"--summary", other.Write("summary.sta", SummaryText(variables))});
+    ASSERT_TRUE(second.Serving()) << second.Output();
+
+    std::string path;
+    ASSERT_EQ(m_Session.LoadDeviceDescription(path), 1);
+    EXPECT_EQ(CurrentDeviceDescription()->VariableCount(), 5);
+    m_Session.Paths.ControllerAddress = EmulatorProcess::Address(8);
+    ASSERT_EQ(m_Session.LoadDeviceDescription(path), 1);
+    EXPECT_EQ(CurrentDeviceDescription()->VariableCount(), 6);
+}
+
+// ---- high-speed port --------------------------------------------------------
+
+TEST_F(SessionTest, PortOpensAndCloses) {
+    StartEmulator(9);
+    EXPECT_EQ(m_Session.OpenHighspeedPort(), 1);
+    EXPECT_EQ(m_Session.CloseHighspeedPort(), 1);
+    EXPECT_THAT(m_Messages.Take(), ElementsAre("---- Highspeed TCP/IP connection opened to <127.0.10.9>!",
+                                               "---- Highspeed TCP/IP connection to <127.0.10.9> closed!"));
+}
+
+TEST_F(SessionTest, PortFailures) {
+    m_Session.Paths.ControllerAddress = EmulatorProcess::Address(10);
+    EXPECT_EQ(m_Session.OpenHighspeedPort(), 0);
+    EXPECT_THAT(m_Messages.Take(),
+                ElementsAre("**** Error occured: cannot connect to 127.0.10.10:26802: Connection refused"));
+
+    // An exchange without an open port fails and leaves the value alone.
+    RenewCurrentDeviceDescription();
+    std::uint32_t value = 77;
+    m_Session.CommunicateVariable(value, References(4, 2), 0);
+    EXPECT_EQ(value, 77U);
+    EXPECT_THAT(m_Messages.Take(), ElementsAre("**** Error occured: no high-speed port is open"));
+}
+
+// ---- exchanges and byte orders ---------------------------------------------
+
+TEST_F(SessionTest, EventVariableArrivesMostSignificantByteFirst) {
+    StartEmulator(11);
+    Activate();
+    ASSERT_EQ(m_Emulator->Command("poke in 4 00 00 01 02"), "ok");
+    std::uint32_t value = 0;
+    m_Session.CommunicateVariable(value, References(4, 2), 0);
+    EXPECT_EQ(value, 0x102U);
+
+    ASSERT_EQ(m_Emulator->Command("set Event 0x80000001"), "in Event = 2147483649 (0x80000001)");
+    m_Session.CommunicateVariable(value, References(4, 2), 0);
+    EXPECT_EQ(value, 0x80000001U);
+    EXPECT_TRUE(m_Messages.Take().empty());
+}
+
+TEST_F(SessionTest, EventLengthBelowTwoLeavesTheValue) {
+    StartEmulator(12);
+    Activate();
+    ASSERT_EQ(m_Emulator->Command("set Event 5"), "in Event = 5 (0x00000005)");
+    VariableReferencePair references = References(4, 2);
+    references.Event.Length = 1;
+    std::uint32_t value = 99;
+    m_Session.CommunicateVariable(value, references, 0);
+    EXPECT_EQ(value, 99U);
+    EXPECT_TRUE(m_Messages.Take().empty());
+}
+
+TEST_F(SessionTest, AcknowledgeIsWrittenMostSignificantByteFirstAtItsOutputOffset) {
+    StartEmulator(13);
+    Activate();
+    std::uint32_t value = 0x12345678;
+    m_Session.CommunicateVariable(value, References(4, 2), 1);
+    EXPECT_EQ(m_Emulator->Command("peek out 32 4"), "out 32: 12 34 56 78");
+    EXPECT_EQ(value, 0x12345678U);
+
+    // A precision of two scales the value: 5 is written as 500.
+    value = 5;
+    m_Session.CommunicateVariable(value, References(4, 3), 1);
+    EXPECT_EQ(m_Emulator->Command("peek out 36 4"), "out 36: 00 00 01 F4");
+    EXPECT_TRUE(m_Messages.Take().empty());
+}
+
+TEST_F(SessionTest, AcknowledgeThatIsNotWritableStillExchanges) {
+    StartEmulator(14);
+    Activate();
+    const std::string before = m_Emulator->Command("peek out 0 40");
+    std::uint32_t value = 0xFFFFFFFF;
+    m_Session.CommunicateVariable(value, References(4, 1), 1); // Event has direction "I"
+    EXPECT_THAT(m_Messages.Take(),
+                ElementsAre("**** Error occurred: Variable (1) from Module address (-1) not writeable!"));
+    EXPECT_EQ(m_Emulator->Command("peek out 0 40"), before);
+    EXPECT_EQ(m_Emulator->Command("stats"),
+              "stats: logins 1, refused log-ins 0, files served 1, exchanges 1, error answers 0");
+}
+
+TEST_F(SessionTest, AcknowledgeIndexOutOfBoundStillExchanges) {
+    StartEmulator(15);
+    Activate();
+    std::uint32_t value = 1;
+    m_Session.CommunicateVariable(value, References(4, 50), 1);
+    EXPECT_THAT(m_Messages.Take(), ElementsAre("**** Error occurred: Index for variables is out of bound!"));
+    EXPECT_EQ(m_Emulator->Command("stats"),
+              "stats: logins 1, refused log-ins 0, files served 1, exchanges 1, error answers 0");
+}
+
+// ---- losing the controller -------------------------------------------------
+
+TEST_F(SessionTest, ObservationRecoversWhenTheControllerComesBack) {
+    StartEmulator(16);
+    Activate();
+    ASSERT_EQ(m_Emulator->Command("set Event 3"), "in Event = 3 (0x00000003)");
+    std::uint32_t value = 0;
+    m_Session.CommunicateVariable(value, References(4, 2), 0);
+    ASSERT_EQ(value, 3U);
+
+    m_Emulator->Kill();
+    m_Session.CommunicateVariable(value, References(4, 2), 0);
+    EXPECT_EQ(value, 3U);
+    EXPECT_THAT(m_Messages.Take(),
+                ElementsAre("**** Error occured: cannot connect to 127.0.10.16:26802: Connection refused"));
+    value = 0x55;
+    m_Session.CommunicateVariable(value, References(4, 2), 1);
+    EXPECT_EQ(m_Messages.Take().size(), 1U);
+
+    StartEmulator(16);
+    ASSERT_EQ(m_Emulator->Command("set Event 9"), "in Event = 9 (0x00000009)");
+    for (int i = 0; i < 3; ++i) {
+        m_Session.CommunicateVariable(value, References(4, 2), 0);
+        EXPECT_EQ(value, 9U);
+    }
+    value = 0x1234;
+    m_Session.CommunicateVariable(value, References(4, 2), 1);
+    EXPECT_EQ(m_Emulator->Command("get out Ack"), "out Ack = 4660 (0x00001234)");
+    EXPECT_TRUE(m_Messages.Take().empty());
+}
+
+TEST_F(SessionTest, ASilentControllerTimesOutAndTheNextExchangeReconnects) {
+    StartEmulator(17);
+    Activate();
+    ASSERT_EQ(m_Emulator->Command("set Event 4"), "in Event = 4 (0x00000004)");
+    ASSERT_EQ(m_Emulator->Command("stall 1500"), "ok");
+    std::uint32_t value = 0;
+    const auto start = std::chrono::steady_clock::now();
+    m_Session.CommunicateVariable(value, References(4, 2), 0);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(value, 0U);
+    EXPECT_THAT(m_Messages.Take(),
+                ElementsAre("**** Error occured: no answer from the controller within the time allowed"));
+    EXPECT_GE(took, std::chrono::milliseconds(900));
+    EXPECT_LT(took, std::chrono::milliseconds(1400));
+
+    std::this_thread::sleep_for(std::chrono::milliseconds(700)); // the stall ends
+    m_Session.CommunicateVariable(value, References(4, 2), 0);
+    EXPECT_EQ(value, 4U);
+    EXPECT_TRUE(m_Messages.Take().empty());
+}
+
+// ---- the 1024-byte read buffer ---------------------------------------------
+
+TEST_F(SessionTest, InputImageLargerThanTheReadBufferIsReadInPart) {
+    // 300 readable 32-bit variables: an input image of 1200 bytes.
+    std::vector<SummaryVariable> variables;
+    for (int i = 0; i < 300; ++i) {
+        char offset[16];
+        std::snprintf(offset, sizeof offset, "0x%X", i * 4);
+        variables.push_back({"V" + std::to_string(i), "USINT32", "IO", offset, offset, "%d"});
+    }
+    m_Address = EmulatorProcess::Address(18);
+    EmulatorProcess emulator(m_Address, {"--summary", m_Folder.Write("big.sta", SummaryText(variables))});
+    ASSERT_TRUE(emulator.Serving()) << emulator.Output();
+    m_Session.Paths.ControllerAddress = m_Address;
+    std::string path;
+    ASSERT_EQ(m_Session.LoadDeviceDescription(path), 1);
+    m_Messages.Take();
+    ASSERT_EQ(m_Session.OpenHighspeedPort(), 1);
+    EXPECT_THAT(
+        m_Messages.Take(),
+        ElementsAre("---- Highspeed TCP/IP connection opened to <127.0.10.18>!",
+                    "**** Error occurred: Input image of 1200 bytes exceeds the read buffer; only its first "
+                    "1024 bytes are read!"));
+
+    ASSERT_EQ(emulator.Command("set V255 0x0A0B0C0D"), "in V255 = 168496141 (0x0A0B0C0D)");
+    std::uint32_t value = 0;
+    m_Session.CommunicateVariable(value, References(1020, 0), 0);
+    EXPECT_EQ(value, 0x0A0B0C0DU);
+    EXPECT_TRUE(m_Messages.Take().empty());
+
+    ASSERT_EQ(emulator.Command("set V256 7"), "in V256 = 7 (0x00000007)");
+    m_Session.CommunicateVariable(value, References(1024, 0), 0);
+    EXPECT_EQ(value, 0x0A0B0C0DU);
+    VariableReferencePair straddling = References(1022, 0);
+    m_Session.CommunicateVariable(value, straddling, 0);
+    EXPECT_EQ(value, 0x0A0B0C0DU);
+    EXPECT_THAT(
+        m_Messages.Take(),
+        ElementsAre("**** Error occurred: Event variable at input offset 1024 with 4 bytes lies beyond the "
+                    "1024 bytes read!",
+                    "**** Error occurred: Event variable at input offset 1022 with 4 bytes lies beyond the "
+                    "1024 bytes read!"));
+
+    // Writes are not limited by the read buffer.
+    value = 0x01020304;
+    m_Session.CommunicateVariable(value, References(0, 299), 1);
+    EXPECT_EQ(emulator.Command("get out V299"), "out V299 = 16909060 (0x01020304)");
+}
+
+} // namespace

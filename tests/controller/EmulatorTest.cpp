@@ -1,0 +1,304 @@
+#include "controller/ControllerSession.h"
+#include "controller/access/ControllerAccessLibrary.h"
+#include "controller/access/ControllerProtocol.h"
+#include "device/DeviceDescription.h"
+#include "tests/controller/ControllerTestSupport.h"
+#include "tests/controller/EmulatorProcess.h"
+#include "tests/controller/FakeController.h"
+#include "tests/platform/TempFolder.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+namespace {
+
+UniqueFd ConnectRaw(const std::string& address, std::uint16_t port) {
+    UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in where{};
+    where.sin_family = AF_INET;
+    where.sin_port = htons(port);
+    ::inet_pton(AF_INET, address.c_str(), &where.sin_addr);
+    if (::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&where), sizeof where) != 0)
+        return {};
+    return fd;
+}
+
+// The status of the error answer that came, or Ok for any other answer.
+ProtocolStatus AnswerStatus(int fd, std::string* text = nullptr) {
+    FrameHeader header;
+    std::vector<unsigned char> payload;
+    if (!ReadFrame(fd, header, payload))
+        return static_cast<ProtocolStatus>(0xFFFF);
+    if (text != nullptr)
+        *text = std::string(payload.begin(), payload.end());
+    return header.Type == MessageType::ErrorAnswer ? static_cast<ProtocolStatus>(header.Status)
+                                                   : ProtocolStatus::Ok;
+}
+
+bool ClosedByPeer(int fd) {
+    pollfd entry{fd, POLLIN, 0};
+    char byte = 0;
+    return ::poll(&entry, 1, 2000) == 1 && ::recv(fd, &byte, 1, 0) == 0;
+}
+
+std::vector<unsigned char> ExchangePayload(std::uint32_t offset, const std::vector<unsigned char>& write,
+                                           std::uint32_t readLength) {
+    std::vector<unsigned char> payload(12);
+    PutUint32(payload.data(), offset);
+    PutUint32(payload.data() + 4, static_cast<std::uint32_t>(write.size()));
+    PutUint32(payload.data() + 8, readLength);
+    payload.insert(payload.end(), write.begin(), write.end());
+    return payload;
+}
+
+std::vector<unsigned char> Login(const std::string& user, const std::string& password) {
+    std::vector<unsigned char> payload{static_cast<unsigned char>(user.size())};
+    payload.insert(payload.end(), user.begin(), user.end());
+    payload.push_back(static_cast<unsigned char>(password.size()));
+    payload.insert(payload.end(), password.begin(), password.end());
+    return payload;
+}
+
+class EmulatorTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        char errorText[CDDLG_ERROR_TEXT_SIZE];
+        _CDDLG_CloseHighspeedPortTCPIP(errorText);
+        ReleaseDeviceDescription();
+    }
+
+    std::string Summary() { return m_Folder.Write("summary.sta", SummaryText(StandardVariables())); }
+
+    TempFolder m_Folder;
+};
+
+// ---- the command channel ---------------------------------------------------
+
+TEST_F(EmulatorTest, CommandsSetAndShowNamedVariables) {
+    EmulatorProcess emulator(EmulatorProcess::Address(40), {"--summary", Summary()});
+    ASSERT_TRUE(emulator.Serving()) << emulator.Output();
+    EXPECT_THAT(emulator.Output(), HasSubstr("input image 16 bytes, output image 40 bytes"));
+    EXPECT_EQ(emulator.Command("set Event 258"), "in Event = 258 (0x00000102)");
+    EXPECT_EQ(emulator.Command("toggle Event 31"), "in Event = 2147483906 (0x80000102)");
+    EXPECT_EQ(emulator.Command("peek in 4 4"), "in 4: 80 00 01 02");
+    EXPECT_EQ(emulator.Command("get in Event"), "in Event = 2147483906 (0x80000102)");
+    EXPECT_EQ(emulator.Command("poke out 0x20 00 00 00 2A"), "ok");
+    EXPECT_EQ(emulator.Command("get out Ack"), "out Ack = 42 (0x0000002A)");
+
+    EXPECT_EQ(emulator.Command("set Nothing 1"), "error: no variable named Nothing");
+    EXPECT_EQ(emulator.Command("set AckScaled 1"), "error: AckScaled is not part of the input image");
+    EXPECT_EQ(emulator.Command("get out Event"), "error: Event is not part of the output image");
+    EXPECT_EQ(emulator.Command("set Event 0x100000000"), "error: 0x100000000 does not fit into 4 bytes");
+    EXPECT_EQ(emulator.Command("set Event twelve"), "error: not a number: twelve");
+    EXPECT_EQ(emulator.Command("toggle Event 32"), "error: bit 32 is beyond the variable's 32 bits");
+    EXPECT_EQ(emulator.Command("peek in 12 5"), "error: bytes 12 to 17 lie outside the in image of 16 bytes");
+    EXPECT_EQ(emulator.Command("poke out 39 00 01"),
+              "error: bytes 39 to 41 lie outside the out image of 40 bytes");
+    EXPECT_EQ(emulator.Command("poke out 0 0"),
+              "error: usage: poke in|out OFFSET HEXBYTES, e.g. poke in 0 00 00 01 02");
+    EXPECT_THAT(emulator.Command("launch"), StartsWith("error: unknown command"));
+    EXPECT_EQ(emulator.Command("get in Event"), "in Event = 2147483906 (0x80000102)");
+    EXPECT_EQ(emulator.Command("quit"), "bye");
+    EXPECT_EQ(emulator.WaitForExit(std::chrono::milliseconds(3000)), 0);
+}
+
+TEST_F(EmulatorTest, RefusesToStartOnABusyAddressOrWithImagesTooSmall) {
+    const std::string address = EmulatorProcess::Address(41);
+    EmulatorProcess first(address, {});
+    ASSERT_TRUE(first.Serving()) << first.Output();
+    EmulatorProcess second(address, {});
+    EXPECT_FALSE(second.Serving());
+    EXPECT_EQ(second.WaitForExit(std::chrono::milliseconds(3000)), 1);
+
+    EmulatorProcess small(EmulatorProcess::Address(42), {"--summary", Summary(), "--input-size", "8"});
+    EXPECT_FALSE(small.Serving());
+    EXPECT_EQ(small.WaitForExit(std::chrono::milliseconds(3000)), 1);
+}
+
+// ---- the protocol as a client may get it wrong -----------------------------
+
+TEST_F(EmulatorTest, BrokenFramesAreAnsweredAndTheConnectionClosed) {
+    const std::string address = EmulatorProcess::Address(43);
+    EmulatorProcess emulator(address, {"--summary", Summary()});
+    ASSERT_TRUE(emulator.Serving()) << emulator.Output();
+
+    const std::vector<std::pair<std::vector<unsigned char>, ProtocolStatus>> cases{
+        {{'H', 'T', 'T', 'P', ' ', '/', ' ', 'G', 'E', 'T', '\r', '\n'}, ProtocolStatus::Malformed},
+        {{'Q', 'R', 'X', 'P', 2, 0x10, 0, 0, 0, 0, 0, 0}, ProtocolStatus::UnsupportedVersion},
+        {{'Q', 'R', 'X', 'P', 1, 0x55, 0, 0, 0, 0, 0, 0}, ProtocolStatus::UnknownMessage},
+        {{'Q', 'R', 'X', 'P', 1, 0x11, 0, 0, 0xFF, 0xFF, 0xFF, 0xF0}, ProtocolStatus::Malformed},
+        {Frame(MessageType::ExchangeRequest, {0, 0, 0, 0, 0, 0, 0, 9, 0, 0, 0, 4, 1}),
+         ProtocolStatus::Malformed},
+        {Frame(MessageType::LoginRequest, Login("1", "1")), ProtocolStatus::UnknownMessage},
+        {Frame(MessageType::ExchangeAnswer, {}), ProtocolStatus::UnknownMessage},
+    };
+    for (const auto& [bytes, status] : cases) {
+        UniqueFd fd = ConnectRaw(address, HighspeedPort);
+        ASSERT_TRUE(fd.IsValid());
+        SendBytes(fd.Get(), bytes);
+        EXPECT_EQ(AnswerStatus(fd.Get()), status);
+        EXPECT_TRUE(ClosedByPeer(fd.Get()));
+    }
+    EXPECT_EQ(emulator.Command("stats"),
+              "stats: logins 0, refused log-ins 0, files served 0, exchanges 0, error answers 7");
+}
+
+TEST_F(EmulatorTest, RangesAreCheckedByTheServerToo) {
+    const std::string address = EmulatorProcess::Address(44);
+    EmulatorProcess emulator(address, {"--summary", Summary()});
+    ASSERT_TRUE(emulator.Serving()) << emulator.Output();
+    UniqueFd fd = ConnectRaw(address, HighspeedPort);
+    ASSERT_TRUE(fd.IsValid());
+    std::string text;
+    SendBytes(fd.Get(), Frame(MessageType::ExchangeRequest, ExchangePayload(38, {1, 2, 3}, 0)));
+    EXPECT_EQ(AnswerStatus(fd.Get(), &text), ProtocolStatus::OutOfRange);
+    EXPECT_EQ(text, "write of 3 bytes at offset 38 lies outside the output image of 40 bytes");
+    SendBytes(fd.Get(), Frame(MessageType::ExchangeRequest, ExchangePayload(0xFFFFFFFF, {1}, 0)));
+    EXPECT_EQ(AnswerStatus(fd.Get()), ProtocolStatus::OutOfRange);
+    SendBytes(fd.Get(), Frame(MessageType::ExchangeRequest, ExchangePayload(0, {}, 17)));
+    EXPECT_EQ(AnswerStatus(fd.Get(), &text), ProtocolStatus::OutOfRange);
+    EXPECT_EQ(text, "read of 17 bytes exceeds the input image of 16 bytes");
+    // The connection stays usable after such a refusal.
+    SendBytes(fd.Get(), Frame(MessageType::ExchangeRequest, ExchangePayload(37, {1, 2, 3}, 16)));
+    EXPECT_EQ(AnswerStatus(fd.Get()), ProtocolStatus::Ok);
+    EXPECT_EQ(emulator.Command("peek out 36 4"), "out 36: 00 01 02 03");
+}
+
+TEST_F(EmulatorTest, FilesOnlyAfterLogIn) {
+    const std::string address = EmulatorProcess::Address(45);
+    EmulatorProcess emulator(address, {"--summary", Summary()});
+    ASSERT_TRUE(emulator.Serving()) << emulator.Output();
+    UniqueFd fd = ConnectRaw(address, FileTransferPort);
+    ASSERT_TRUE(fd.IsValid());
+    std::vector<unsigned char> request(9);
+    PutUint32(request.data() + 4, MaxFileChunk);
+    request[8] = 12;
+    const std::string name = "#summary.sta";
+    request.insert(request.end(), name.begin(), name.end());
+    SendBytes(fd.Get(), Frame(MessageType::ReadFileRequest, request));
+    EXPECT_EQ(AnswerStatus(fd.Get()), ProtocolStatus::NotLoggedIn);
+    SendBytes(fd.Get(), Frame(MessageType::LoginRequest, Login("1", "2")));
+    EXPECT_EQ(AnswerStatus(fd.Get()), ProtocolStatus::LoginFailed);
+    SendBytes(fd.Get(), Frame(MessageType::ReadFileRequest, request));
+    EXPECT_EQ(AnswerStatus(fd.Get()), ProtocolStatus::NotLoggedIn);
+    SendBytes(fd.Get(), Frame(MessageType::LoginRequest, Login("1", "1")));
+    EXPECT_EQ(AnswerStatus(fd.Get()), ProtocolStatus::Ok);
+    SendBytes(fd.Get(), Frame(MessageType::ReadFileRequest, request));
+    EXPECT_EQ(AnswerStatus(fd.Get()), ProtocolStatus::Ok);
+    // A log-in whose inner lengths disagree with the frame.
+    SendBytes(fd.Get(), Frame(MessageType::LoginRequest, {5, '1', 1, '1'}));
+    EXPECT_EQ(AnswerStatus(fd.Get()), ProtocolStatus::Malformed);
+    EXPECT_TRUE(ClosedByPeer(fd.Get()));
+}
+
+// ---- the handshake mode ----------------------------------------------------
+
+// The event manager's part: makes the acknowledge value equal to the event
+// value, gives the emulator `command` (if any), then acknowledges the bits in
+// `acknowledged` by copying them into the acknowledge value until a handshake report comes.
+void AcknowledgeLoop(ControllerSession& session, std::uint32_t acknowledged, EmulatorProcess& emulator,
+                     const std::string& command, std::optional<std::string>& report) {
+    VariableReferencePair references;
+    references.Event.InputOffset = 4;
+    references.Event.Length = 4;
+    references.Acknowledge.DeviceIndex = 2;
+    std::uint32_t acknowledge = 0;
+    session.CommunicateVariable(acknowledge, references, 0);
+    session.CommunicateVariable(acknowledge, references, 1);
+    if (!command.empty()) {
+        ASSERT_EQ(emulator.Command(command), "ok: handshake running");
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    std::atomic<bool> done{false};
+    std::thread reader([&] {
+        while (auto line = emulator.WaitForLine("handshake:", std::chrono::seconds(10))) {
+            if (line->find("never acknowledged") != std::string::npos) {
+                report = line;
+                break;
+            }
+        }
+        done = true;
+    });
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::uint32_t event = acknowledge;
+        session.CommunicateVariable(event, references, 0);
+        const std::uint32_t next = (acknowledge & ~acknowledged) | (event & acknowledged);
+        if (next != acknowledge) {
+            acknowledge = next;
+            session.CommunicateVariable(acknowledge, references, 1);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        if (done)
+            break;
+    }
+    reader.join();
+}
+
+TEST_F(EmulatorTest, HandshakeCountsAcknowledgedToggles) {
+    const std::string address = EmulatorProcess::Address(46);
+    EmulatorProcess emulator(address, {"--summary", Summary()});
+    ASSERT_TRUE(emulator.Serving()) << emulator.Output();
+    MessageCapture messages;
+    ControllerSession session;
+    session.Paths.ControllerAddress = address;
+    std::string path;
+    ASSERT_EQ(session.LoadDeviceDescription(path), 1);
+    ASSERT_EQ(session.OpenHighspeedPort(), 1);
+    messages.Take();
+
+    std::optional<std::string> report;
+    AcknowledgeLoop(session, 0x0F, emulator, "handshake Event Ack 0-3 0.5", report);
+    ASSERT_TRUE(report.has_value()) << emulator.Output();
+    EXPECT_THAT(*report, StartsWith("handshake: "));
+    EXPECT_THAT(*report, HasSubstr("never acknowledged: none"));
+    EXPECT_THAT(*report, HasSubstr("per second; latency p50 "));
+    const long count = std::stol(report->substr(std::string("handshake: ").size()));
+    EXPECT_GT(count, 20);
+
+    // Bit 3 is left alone this time: it is reported.
+    report.reset();
+    AcknowledgeLoop(session, 0x07, emulator, "handshake Event Ack 0-3 0.3 50", report);
+    ASSERT_TRUE(report.has_value()) << emulator.Output();
+    EXPECT_THAT(*report, HasSubstr("never acknowledged: 3"));
+    EXPECT_TRUE(messages.Take().empty());
+
+    EXPECT_EQ(emulator.Command("handshake Event Nothing 0 1"), "error: no variable named Nothing");
+    EXPECT_EQ(emulator.Command("handshake Event Ack 40 1"), "error: bit 40 lies beyond the variables");
+    EXPECT_EQ(emulator.Command("handshake Event Ack 0"), "error: unknown command or wrong number of words: "
+                                                         "handshake Event Ack 0 (try help)");
+    ASSERT_EQ(emulator.Command("handshake Event Ack 0 5"), "ok: handshake running");
+    EXPECT_EQ(emulator.Command("handshake Event Ack 0 1"), "error: a handshake is running already");
+}
+
+TEST_F(EmulatorTest, StartupHandshakeBeginsWithTheFirstExchangeAndEnds) {
+    const std::string address = EmulatorProcess::Address(47);
+    EmulatorProcess emulator(address, {"--summary", Summary(), "--event", "Event", "--ack", "Ack", "--bits",
+                                       "0,5", "--duration", "0.3", "--quit-after", "--no-commands"});
+    ASSERT_TRUE(emulator.Serving()) << emulator.Output();
+    MessageCapture messages;
+    ControllerSession session;
+    session.Paths.ControllerAddress = address;
+    std::string path;
+    ASSERT_EQ(session.LoadDeviceDescription(path), 1);
+    ASSERT_EQ(session.OpenHighspeedPort(), 1);
+    std::optional<std::string> report;
+    AcknowledgeLoop(session, 0x21, emulator, "", report);
+    ASSERT_TRUE(report.has_value()) << emulator.Output();
+    EXPECT_THAT(emulator.Output(), HasSubstr("\nhandshake: started with the first exchange\n"));
+    EXPECT_THAT(*report, HasSubstr("never acknowledged: none"));
+    EXPECT_EQ(emulator.WaitForExit(std::chrono::seconds(5)), 0) << emulator.Output();
+}
+
+} // namespace
