@@ -3,7 +3,9 @@
 #include <QGuiApplication>
 #include <QPalette>
 
-QColor ToQColor(COLORREF colour) { return QColor(int(RedOf(colour)), int(GreenOf(colour)), int(BlueOf(colour))); }
+QColor ToQColor(COLORREF colour) {
+    return QColor(int(RedOf(colour)), int(GreenOf(colour)), int(BlueOf(colour)));
+}
 
 COLORREF ToColorRef(const QColor& colour) {
     return Rgb(unsigned(colour.red()), unsigned(colour.green()), unsigned(colour.blue()));

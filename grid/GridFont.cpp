@@ -42,4 +42,6 @@ LogFont MessageFont() {
     return ToLogFont(QGuiApplication::font());
 }
 
-bool IsVerticalFont(const LogFont& font) { return font.Escapement == 900 || font.Escapement == -900; }
+bool IsVerticalFont(const LogFont& font) {
+    return font.Escapement == 900 || font.Escapement == -900;
+}

@@ -11,9 +11,15 @@ using COLORREF = std::uint32_t;
 constexpr COLORREF Rgb(unsigned r, unsigned g, unsigned b) {
     return (r & 0xFFu) | ((g & 0xFFu) << 8) | ((b & 0xFFu) << 16);
 }
-constexpr unsigned RedOf(COLORREF c) { return c & 0xFFu; }
-constexpr unsigned GreenOf(COLORREF c) { return (c >> 8) & 0xFFu; }
-constexpr unsigned BlueOf(COLORREF c) { return (c >> 16) & 0xFFu; }
+constexpr unsigned RedOf(COLORREF c) {
+    return c & 0xFFu;
+}
+constexpr unsigned GreenOf(COLORREF c) {
+    return (c >> 8) & 0xFFu;
+}
+constexpr unsigned BlueOf(COLORREF c) {
+    return (c >> 16) & 0xFFu;
+}
 
 // Stands for "take the colour of the default cell".
 constexpr COLORREF CLR_DEFAULT = 0xFF000000u;

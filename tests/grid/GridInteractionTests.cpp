@@ -1,0 +1,328 @@
+#include "tests/grid/GridTestSupport.h"
+
+#include "grid/GridColours.h"
+#include "grid/GridInPlaceEdit.h"
+#include "grid/GridTitleTip.h"
+
+#include <QApplication>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// The tool table's settings: whole rows, one at a time, nothing edited or resized.
+void UseToolTableSettings(CGridCtrl& grid) {
+    grid.ClearSelection();
+    grid.SetSelectionEnabled(true);
+    grid.SetSingleRowSelection(true);
+    grid.SetSingleColSelection(false);
+    grid.SetEditable(false);
+    grid.SetListMode(true);
+    grid.SetHeaderSort(false);
+    grid.SetRowResize(false);
+    grid.SetColumnResize(false);
+}
+
+std::vector<GridCellId> RowCells(int row, int firstCol, int lastCol) {
+    std::vector<GridCellId> cells;
+    for (int col = firstCol; col <= lastCol; ++col) {
+        cells.push_back({row, col});
+    }
+    return cells;
+}
+
+void DeleteRetiredWidgets() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+} // namespace
+
+TEST(GridSelection, ListModeClickSelectsExactlyOneRow) {
+    auto grid = MakeGrid(17, 3, 1, 1);
+    UseToolTableSettings(*grid);
+    QWidget* client = grid->viewport();
+
+    Click(client, CellCentre(*grid, 4, 2));
+    EXPECT_EQ(grid->GetSelectedCells(), RowCells(4, 1, 2));
+    EXPECT_EQ(grid->GetFocusCell(), (GridCellId{4, 2}));
+    QImage image = Render(*grid);
+    EXPECT_EQ(Pixel(image, CellCentre(*grid, 4, 1) + QPoint(-25, 5)),
+              ToQColor(SystemColour(COLOR_HIGHLIGHT)));
+    EXPECT_EQ(Pixel(image, CellCentre(*grid, 3, 1) + QPoint(-25, 5)), ToQColor(SystemColour(COLOR_WINDOW)));
+
+    // Another row replaces it, also with Ctrl or Shift held or when dragged over several rows.
+    Click(client, CellCentre(*grid, 7, 1), Qt::ControlModifier);
+    EXPECT_EQ(grid->GetSelectedCells(), RowCells(7, 1, 2));
+    Click(client, CellCentre(*grid, 9, 1), Qt::ShiftModifier);
+    EXPECT_EQ(grid->GetSelectedCells(), RowCells(9, 1, 2));
+    SendMouse(client, QEvent::MouseButtonPress, CellCentre(*grid, 2, 1), Qt::LeftButton, Qt::LeftButton);
+    SendMouse(client, QEvent::MouseMove, CellCentre(*grid, 5, 2), Qt::NoButton, Qt::LeftButton);
+    SendMouse(client, QEvent::MouseButtonRelease, CellCentre(*grid, 5, 2), Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(grid->GetSelectedCells(), RowCells(5, 1, 2));
+
+    // The number column selects its row too.
+    Click(client, CellCentre(*grid, 3, 0));
+    EXPECT_EQ(grid->GetSelectedCells(), RowCells(3, 1, 2));
+    // The header selects nothing in list mode.
+    Click(client, CellCentre(*grid, 0, 2));
+    EXPECT_EQ(grid->GetSelectedCells(), RowCells(3, 1, 2));
+}
+
+TEST(GridSelection, CellModeDragSelectsARangeAndCtrlAAll) {
+    auto grid = MakeGrid(10, 5, 1, 1);
+    QWidget* client = grid->viewport();
+    SendMouse(client, QEvent::MouseButtonPress, CellCentre(*grid, 2, 1), Qt::LeftButton, Qt::LeftButton);
+    SendMouse(client, QEvent::MouseMove, CellCentre(*grid, 3, 3), Qt::NoButton, Qt::LeftButton);
+    SendMouse(client, QEvent::MouseButtonRelease, CellCentre(*grid, 3, 3), Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(grid->GetSelectedCount(), 6);
+    EXPECT_TRUE(grid->IsCellSelected(3, 2));
+
+    QSignalSpy notifications(grid.get(), &CGridCtrl::GridNotification);
+    QTest::keyClick(grid.get(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(grid->GetSelectedCount(), 9 * 4);
+    ASSERT_EQ(notifications.count(), 2);
+    EXPECT_EQ(notifications.at(0).at(0).toInt(), GVN_SELCHANGING);
+    EXPECT_EQ(notifications.at(1).at(0).toInt(), GVN_SELCHANGED);
+
+    grid->SetSelectionEnabled(false);
+    EXPECT_EQ(grid->GetSelectedCount(), 0);
+    QTest::keyClick(grid.get(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(grid->GetSelectedCount(), 0);
+}
+
+TEST(GridKeys, ArrowsAndPagesMoveTheFocus) {
+    auto grid = MakeGrid(100, 5, 1, 1, QSize(400, 300));
+    UseToolTableSettings(*grid);
+    grid->SetFocusCell(1, 1);
+
+    QTest::keyClick(grid.get(), Qt::Key_Down);
+    EXPECT_EQ(grid->GetFocusCell(), (GridCellId{2, 1}));
+    EXPECT_EQ(grid->GetSelectedCells(), RowCells(2, 1, 4));
+    QTest::keyClick(grid.get(), Qt::Key_Right);
+    EXPECT_EQ(grid->GetFocusCell(), (GridCellId{2, 2}));
+    QTest::keyClick(grid.get(), Qt::Key_Up);
+    QTest::keyClick(grid.get(), Qt::Key_Up);
+    EXPECT_EQ(grid->GetFocusCell(), (GridCellId{1, 2}));
+    QTest::keyClick(grid.get(), Qt::Key_Left);
+    QTest::keyClick(grid.get(), Qt::Key_Left);
+    EXPECT_EQ(grid->GetFocusCell(), (GridCellId{1, 1}));
+
+    // Page Down scrolls a screenful and moves the focus by as many rows, keeping it in view.
+    const int topBefore = grid->GetTopLeftNonFixedCell().Row;
+    QTest::keyClick(grid.get(), Qt::Key_PageDown);
+    const int moved = grid->GetTopLeftNonFixedCell().Row - topBefore;
+    EXPECT_GE(moved, 10);
+    EXPECT_EQ(grid->GetFocusCell(), (GridCellId{1 + moved, 1}));
+    EXPECT_TRUE(grid->IsCellVisible(1 + moved, 1));
+    EXPECT_EQ(grid->GetSelectedCells(), RowCells(1 + moved, 1, 4));
+
+    QTest::keyClick(grid.get(), Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(grid->GetFocusCell(), (GridCellId{99, 4}));
+    EXPECT_TRUE(grid->IsCellVisible(99, 4));
+    QTest::keyClick(grid.get(), Qt::Key_PageDown);
+    EXPECT_EQ(grid->GetFocusCell(), (GridCellId{99, 4}));
+    QTest::keyClick(grid.get(), Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EQ(grid->GetFocusCell(), (GridCellId{1, 1}));
+    EXPECT_EQ(grid->GetTopLeftNonFixedCell().Row, 1);
+
+    // Down past the visible rows scrolls just enough.
+    for (int step = 0; step < 20; ++step) {
+        QTest::keyClick(grid.get(), Qt::Key_Down);
+    }
+    EXPECT_EQ(grid->GetFocusCell().Row, 21);
+    EXPECT_TRUE(grid->IsCellVisible(21, 1));
+    QRect rect;
+    ASSERT_TRUE(grid->GetCellRect(21, 1, rect));
+    EXPECT_LE(rect.bottom(), grid->viewport()->height() - 1);
+}
+
+TEST(GridKeys, TabWalksTheCellsAndThenLeaves) {
+    auto grid = MakeGrid(3, 3, 1, 1);
+    grid->SetFocusCell(1, 1);
+    QTest::keyClick(grid.get(), Qt::Key_Tab);
+    EXPECT_EQ(grid->GetFocusCell(), (GridCellId{1, 2}));
+    QTest::keyClick(grid.get(), Qt::Key_Tab);
+    EXPECT_EQ(grid->GetFocusCell(), (GridCellId{2, 1}));
+    QTest::keyClick(grid.get(), Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(grid->GetFocusCell(), (GridCellId{1, 2}));
+}
+
+TEST(GridWheelScrolling, NotchesScrollLines) {
+    auto grid = MakeGrid(100, 3, 1, 1);
+    grid->SetMouseWheelScrollLines(3);
+    QWidget* client = grid->viewport();
+    ASSERT_EQ(grid->GetTopLeftNonFixedCell().Row, 1);
+    SendWheel(client, {100, 100}, -120);
+    EXPECT_EQ(grid->GetTopLeftNonFixedCell().Row, 4);
+    SendWheel(client, {100, 100}, 120);
+    EXPECT_EQ(grid->GetTopLeftNonFixedCell().Row, 1);
+
+    auto fresh = MakeGrid(100, 3, 1, 1);
+    fresh->SetMouseWheelScrollLines(3);
+    SendWheel(fresh->viewport(), {100, 100}, -60);
+    EXPECT_EQ(fresh->GetTopLeftNonFixedCell().Row, 2);
+}
+
+TEST(GridTitleTips, ShownOnlyForTextWiderThanItsCell) {
+    auto grid = MakeGrid(5, 3, 1, 1);
+    grid->SetItemText(1, 1, "ab");
+    grid->SetItemText(2, 1, "This text is far wider than sixty pixels");
+    QWidget* client = grid->viewport();
+
+    Hover(client, CellCentre(*grid, 1, 1));
+    EXPECT_FALSE(grid->IsTitleTipShown());
+    Hover(client, CellCentre(*grid, 2, 1));
+    ASSERT_TRUE(grid->IsTitleTipShown());
+    EXPECT_EQ(grid->GetTitleTip()->TipText(), QStringLiteral("This text is far wider than sixty pixels"));
+    EXPECT_GT(grid->GetTitleTip()->width(), TestColumnWidth);
+    Hover(client, CellCentre(*grid, 3, 2));
+    EXPECT_FALSE(grid->IsTitleTipShown());
+
+    grid->EnableTitleTips(false);
+    Hover(client, CellCentre(*grid, 2, 1));
+    EXPECT_FALSE(grid->IsTitleTipShown());
+}
+
+TEST(GridEditing, EscapeLeavesTheTextAndEnterTakesIt) {
+    auto grid = MakeGrid(5, 3, 1, 1);
+    grid->SetItemText(2, 2, "before");
+    grid->SetModified(false);
+    QSignalSpy ended(grid.get(), &CGridCtrl::GridNotification);
+
+    ASSERT_TRUE(grid->EditCell(2, 2, CGridInPlaceEdit::StartedByMouse));
+    CGridInPlaceEdit* edit = grid->GetInPlaceEdit();
+    ASSERT_NE(edit, nullptr);
+    EXPECT_TRUE(grid->GetCell(2, 2)->IsEditing());
+    EXPECT_EQ(edit->text(), QStringLiteral("before"));
+    QTest::keyClicks(edit, "XYZ");
+    EXPECT_EQ(edit->text(), QStringLiteral("beforeXYZ"));
+    QTest::keyClick(edit, Qt::Key_Escape);
+    EXPECT_EQ(grid->GetInPlaceEdit(), nullptr);
+    DeleteRetiredWidgets();
+    EXPECT_EQ(grid->GetItemText(2, 2), "before");
+    EXPECT_FALSE(grid->GetCell(2, 2)->IsEditing());
+    EXPECT_FALSE(grid->GetModified(2, 2));
+    ASSERT_EQ(ended.count(), 1);
+    EXPECT_EQ(ended.at(0).at(0).toInt(), GVN_ENDLABELEDIT);
+
+    // A typed character replaces the text; Enter ends the edit and keeps it.
+    grid->SetFocusCell(2, 2);
+    QTest::keyClick(grid.get(), Qt::Key_Q);
+    edit = grid->GetInPlaceEdit();
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(edit->text(), QStringLiteral("q"));
+    QTest::keyClicks(edit, "rs");
+    QTest::keyClick(edit, Qt::Key_Return);
+    DeleteRetiredWidgets();
+    EXPECT_EQ(grid->GetItemText(2, 2), "qrs");
+    EXPECT_TRUE(grid->GetModified(2, 2));
+
+    // Arrow keys end an edit started from the keyboard and move on.
+    ASSERT_TRUE(grid->EditCell(2, 2, Qt::Key_Return));
+    QTest::keyClick(grid->GetInPlaceEdit(), Qt::Key_Down);
+    DeleteRetiredWidgets();
+    EXPECT_EQ(grid->GetInPlaceEdit(), nullptr);
+    EXPECT_EQ(grid->GetFocusCell(), (GridCellId{3, 2}));
+}
+
+TEST(GridEditing, NothingIsEditedWhenTheGridIsNotEditable) {
+    auto grid = MakeGrid(5, 3, 1, 1);
+    grid->SetEditable(false);
+    grid->SetFocusCell(2, 2);
+    EXPECT_FALSE(grid->EditCell(2, 2, 'x'));
+    QTest::keyClick(grid.get(), Qt::Key_X);
+    QTest::keyClick(grid.get(), Qt::Key_F2);
+    Click(grid->viewport(), CellCentre(*grid, 2, 2));
+    EXPECT_EQ(grid->GetInPlaceEdit(), nullptr);
+
+    grid->SetEditable(true);
+    EXPECT_FALSE(grid->EditCell(0, 2, 'x'));
+    grid->SetItemState(2, 1, GVIS_READONLY);
+    EXPECT_FALSE(grid->EditCell(2, 1, 'x'));
+}
+
+TEST(GridSizing, BordersDragOnlyWhenAllowed) {
+    auto grid = MakeGrid(5, 3, 1, 1);
+    QWidget* client = grid->viewport();
+    const QPoint border(2 * TestColumnWidth - 1, 10); // right border of column 1, in the header
+
+    grid->SetColumnResize(false);
+    grid->SetRowResize(false);
+    Hover(client, border);
+    EXPECT_NE(client->cursor().shape(), Qt::SizeHorCursor);
+    SendMouse(client, QEvent::MouseButtonPress, border, Qt::LeftButton, Qt::LeftButton);
+    SendMouse(client, QEvent::MouseMove, border + QPoint(40, 0), Qt::NoButton, Qt::LeftButton);
+    SendMouse(client, QEvent::MouseButtonRelease, border + QPoint(40, 0), Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(grid->GetColumnWidth(1), TestColumnWidth);
+    Hover(client, QPoint(10, 2 * TestRowHeight));
+    EXPECT_NE(client->cursor().shape(), Qt::SizeVerCursor);
+
+    grid->SetColumnResize(true);
+    Hover(client, border);
+    EXPECT_EQ(client->cursor().shape(), Qt::SizeHorCursor);
+    SendMouse(client, QEvent::MouseButtonPress, border, Qt::LeftButton, Qt::LeftButton);
+    SendMouse(client, QEvent::MouseMove, border + QPoint(40, 0), Qt::NoButton, Qt::LeftButton);
+    SendMouse(client, QEvent::MouseButtonRelease, border + QPoint(40, 0), Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(grid->GetColumnWidth(1), TestColumnWidth + 40 - 1);
+
+    grid->SetRowResize(true);
+    const QPoint rowBorder(10, 2 * TestRowHeight);
+    Hover(client, rowBorder);
+    EXPECT_EQ(client->cursor().shape(), Qt::SizeVerCursor);
+    SendMouse(client, QEvent::MouseButtonPress, rowBorder, Qt::LeftButton, Qt::LeftButton);
+    SendMouse(client, QEvent::MouseButtonRelease, rowBorder + QPoint(0, 15), Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(grid->GetRowHeight(1), TestRowHeight + 15);
+}
+
+TEST(GridSizing, DoubleClickOnABorderFitsTheColumnToItsText) {
+    auto grid = MakeGrid(5, 3, 1, 1);
+    grid->SetItemText(3, 1, "A rather long text for one column");
+    const int expected = grid->GetCell(3, 1)->CellExtent().width();
+    const QPoint border(2 * TestColumnWidth - 1, 10);
+    Hover(grid->viewport(), border);
+    SendMouse(grid->viewport(), QEvent::MouseButtonDblClick, border, Qt::LeftButton, Qt::LeftButton);
+    SendMouse(grid->viewport(), QEvent::MouseButtonRelease, border, Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(grid->GetColumnWidth(1), expected);
+}
+
+TEST(GridSelection, DraggingBelowTheGridScrollsAndExtends) {
+    auto grid = MakeGrid(200, 3, 1, 1, QSize(300, 200));
+    QWidget* client = grid->viewport();
+    SendMouse(client, QEvent::MouseButtonPress, CellCentre(*grid, 2, 1), Qt::LeftButton, Qt::LeftButton);
+    SendMouse(client, QEvent::MouseMove, QPoint(90, client->height() + 30), Qt::NoButton, Qt::LeftButton);
+    QTest::qWait(300);
+    SendMouse(client, QEvent::MouseButtonRelease, QPoint(90, client->height() + 30), Qt::LeftButton,
+              Qt::NoButton);
+    EXPECT_GT(grid->GetTopLeftNonFixedCell().Row, 1);
+    const std::vector<GridCellId> selected = grid->GetSelectedCells();
+    ASSERT_FALSE(selected.empty());
+    EXPECT_EQ(selected.front(), (GridCellId{2, 1}));
+    EXPECT_GT(selected.back().Row, 200 / TestRowHeight);
+    // Released: no more scrolling.
+    const int top = grid->GetTopLeftNonFixedCell().Row;
+    QTest::qWait(100);
+    EXPECT_EQ(grid->GetTopLeftNonFixedCell().Row, top);
+}
+
+TEST(GridSorting, HeaderClickSortsTheRowsByText) {
+    auto grid = MakeGrid(5, 3, 1, 1);
+    const char* texts[] = {"pear", "apple", "fig", "apple"};
+    for (int row = 1; row <= 4; ++row) {
+        grid->SetItemText(row, 1, texts[row - 1]);
+        grid->SetItemData(row, 1, row);
+    }
+    grid->SetHeaderSort(true);
+    Click(grid->viewport(), CellCentre(*grid, 0, 1));
+    EXPECT_EQ(grid->GetSortColumn(), 1);
+    EXPECT_TRUE(grid->GetSortAscending());
+    EXPECT_EQ(grid->GetItemText(1, 1), "apple");
+    EXPECT_EQ(grid->GetItemData(1, 1), 2); // stable: the first "apple" stays first
+    EXPECT_EQ(grid->GetItemData(2, 1), 4);
+    EXPECT_EQ(grid->GetItemText(4, 1), "pear");
+    Click(grid->viewport(), CellCentre(*grid, 0, 1));
+    EXPECT_FALSE(grid->GetSortAscending());
+    EXPECT_EQ(grid->GetItemText(1, 1), "pear");
+}
