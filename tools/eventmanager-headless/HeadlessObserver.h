@@ -1,0 +1,33 @@
+#pragma once
+
+#include "app/logic/EventManagerDialog.h"
+#include "tools/eventmanager-headless/ConsoleControls.h"
+#include "tools/eventmanager-headless/ConsoleLog.h"
+#include "tools/eventmanager-headless/SignalPipe.h"
+#include "tools/eventmanager-headless/WakeUpChannel.h"
+
+// The observer's life: load the configuration from the settings, observe, and
+// answer signals (SIGHUP reloads, SIGTERM and SIGINT stop) until it ends.
+class HeadlessObserver {
+public:
+    HeadlessObserver(EventManagerDialog& dialog, ConsoleControls& controls, ConsoleLog& log,
+                     WakeUpChannel& wakeUp, SignalPipe& signals)
+        : m_Dialog(dialog), m_Controls(controls), m_Log(log), m_WakeUp(wakeUp), m_Signals(signals) {}
+
+    // The process's exit code: 0 after a stop by signal, 1 when no usable
+    // configuration loads or observation cannot start.
+    int Run();
+
+private:
+    bool LoadAndActivate();
+    bool Reload();
+    void Stop();
+    void DeliverRequests();
+    void LogObservation();
+
+    EventManagerDialog& m_Dialog;
+    ConsoleControls& m_Controls;
+    ConsoleLog& m_Log;
+    WakeUpChannel& m_WakeUp;
+    SignalPipe& m_Signals;
+};

@@ -1,0 +1,80 @@
+#include "app/core/AppSettings.h"
+#include "app/core/StringTable.h"
+#include "app/logic/EventManagerDialog.h"
+#include "platform/Paths.h"
+#include "platform/SingleInstanceLock.h"
+#include "tools/eventmanager-headless/ConsoleControls.h"
+#include "tools/eventmanager-headless/ConsoleLog.h"
+#include "tools/eventmanager-headless/ConsoleToolTable.h"
+#include "tools/eventmanager-headless/HeadlessObserver.h"
+#include "tools/eventmanager-headless/SignalPipe.h"
+#include "tools/eventmanager-headless/WakeUpChannel.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr const char* Usage =
+    "Usage: eventmanager-headless [--help | --version]\n"
+    "\n"
+    "Observes the event variable of the configuration that the event manager's\n"
+    "window uses, without a window, and starts the configured tools.\n"
+    "\n"
+    "It reads the window program's settings file eventmanager.KAVELCFG beside\n"
+    "itself (project file, configuration in use, simulation mode), loads the\n"
+    "configuration and activates observation whatever \"Start when application is\n"
+    "opened\" says. Every line of the message list goes to standard output with a\n"
+    "time stamp. Only one event manager runs at a time, window or not.\n"
+    "\n"
+    "Signals:\n"
+    "  SIGHUP           deactivate, read the settings and the configuration again, activate\n"
+    "  SIGTERM, SIGINT  deactivate (running tools are stopped and acknowledged) and exit 0\n"
+    "\n"
+    "Exit status: 0 after SIGTERM or SIGINT; 1 when no usable configuration loads\n"
+    "or observation cannot start (the lines before say why); 2 for a wrong option.\n";
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 1) {
+        if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+            std::fputs(Usage, stdout);
+            return 0;
+        }
+        if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+            std::printf("eventmanager-headless %s\n", KAVEL_VERSION);
+            return 0;
+        }
+        std::fprintf(stderr, "eventmanager-headless: unknown option '%s'\n\n%s", argv[1], Usage);
+        return 2;
+    }
+
+    ConsoleLog log(stdout);
+    const std::string settingsFile = DirectoryPart(ProgramPath()) + "/eventmanager.KAVELCFG";
+    SetSettingsFilePath(settingsFile);
+
+    const SingleInstanceLock instanceLock;
+    if (instanceLock.Result() == SingleInstanceLock::Outcome::HeldElsewhere) {
+        log.WriteLine(LoadString(IDS_ONLY_ONE_INSTANCE));
+        return 1;
+    }
+    if (instanceLock.Result() == SingleInstanceLock::Outcome::Failed)
+        log.WriteLine("Running without the single-instance lock " + instanceLock.LockPath() + ": " +
+                      instanceLock.ErrorText());
+
+    SignalPipe signals({SIGHUP, SIGTERM, SIGINT});
+    WakeUpChannel wakeUp;
+    if (!signals.IsValid() || !wakeUp.IsValid()) {
+        log.WriteLine("The signal handling could not be set up");
+        return 1;
+    }
+    log.WriteLine("Settings file: " + settingsFile);
+
+    ConsoleControls controls(log, wakeUp, settingsFile);
+    ConsoleToolTable table(log);
+    EventManagerDialog dialog(controls, table);
+    HeadlessObserver observer(dialog, controls, log, wakeUp, signals);
+    return observer.Run();
+}
