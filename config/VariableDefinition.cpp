@@ -43,9 +43,9 @@ long long VariableSectionIndex(const std::string& name) {
 // The indices below `count` of the "V<i>" sections the file has, ascending. A
 // missing section can never pass, so only these need reading, however large the
 // count the file claims.
-std::vector<int> ExistingVariableSections(const std::string& path, int count) {
+std::vector<int> ExistingVariableSections(const PrivateProfileSnapshot& profile, int count) {
     std::vector<int> indices;
-    for (const auto& name : ReadPrivateProfileSectionNames(path)) {
+    for (const auto& name : profile.SectionNames()) {
         const long long index = VariableSectionIndex(name);
         if (index >= 0 && index < count)
             indices.push_back(static_cast<int>(index));
@@ -56,14 +56,15 @@ std::vector<int> ExistingVariableSections(const std::string& path, int count) {
 }
 
 std::string ReadValue(const std::string& section, const char* key, const char* defaultValue,
-                      const std::string& path) {
-    return ReadPrivateProfileString(section, key, defaultValue, ValueBufferSize, path);
+                      const PrivateProfileSnapshot& profile) {
+    return profile.ReadString(section, key, defaultValue, ValueBufferSize);
 }
 
 // An offset as "%x" reads it, neither "-1" nor empty nor negative as a signed
 // 32-bit number; its low 16 bits.
-bool ReadOffset(const std::string& section, const char* key, const std::string& path, std::uint16_t& offset) {
-    const std::string text = ReadValue(section, key, MissingOffset, path);
+bool ReadOffset(const std::string& section, const char* key, const PrivateProfileSnapshot& profile,
+                std::uint16_t& offset) {
+    const std::string text = ReadValue(section, key, MissingOffset, profile);
     std::uint32_t value = 0;
     if (text == MissingOffset || text.empty() || !ScanHexadecimal(text, value) || value > INT32_MAX)
         return false;
@@ -71,19 +72,20 @@ bool ReadOffset(const std::string& section, const char* key, const std::string& 
     return true;
 }
 
-bool IsAcceptedVariable(const std::string& section, const std::string& name, const std::string& path,
-                        std::uint16_t& inputOffset, std::uint16_t& outputOffset) {
-    if (ReadValue(section, "Name", MissingText, path) != name)
+bool IsAcceptedVariable(const std::string& section, const std::string& name,
+                        const PrivateProfileSnapshot& profile, std::uint16_t& inputOffset,
+                        std::uint16_t& outputOffset) {
+    if (ReadValue(section, "Name", MissingText, profile) != name)
         return false;
-    if (Upper(ReadValue(section, "VarType", MissingText, path)) != "SPT")
+    if (Upper(ReadValue(section, "VarType", MissingText, profile)) != "SPT")
         return false;
-    if (Upper(ReadValue(section, "DataDirection", MissingText, path)) != "IO")
+    if (Upper(ReadValue(section, "DataDirection", MissingText, profile)) != "IO")
         return false;
-    const std::string dataType = Upper(ReadValue(section, "DataType", MissingText, path));
+    const std::string dataType = Upper(ReadValue(section, "DataType", MissingText, profile));
     if (dataType != "USINT32" && dataType != "SINT32" && dataType != "SET32")
         return false;
-    return ReadOffset(section, "InpSplitDataFieldOffs", path, inputOffset) &&
-           ReadOffset(section, "OutSplitDataFieldOffs", path, outputOffset);
+    return ReadOffset(section, "InpSplitDataFieldOffs", profile, inputOffset) &&
+           ReadOffset(section, "OutSplitDataFieldOffs", profile, outputOffset);
 }
 
 } // namespace
@@ -93,11 +95,13 @@ bool ReadVariableDefinition(const std::string& path, const std::string& name, st
     bool found = false;
     if (!FileExists(path))
         return found;
-    const int count = ReadPrivateProfileInt("GENERAL", "VARIABLESCOUNT", 0, path);
-    for (const int index : ExistingVariableSections(path, count)) {
+    // One parse of the file serves every look-up of the scan.
+    const PrivateProfileSnapshot profile(path);
+    const int count = profile.ReadInt("GENERAL", "VARIABLESCOUNT", 0);
+    for (const int index : ExistingVariableSections(profile, count)) {
         std::uint16_t input = 0;
         std::uint16_t output = 0;
-        if (!IsAcceptedVariable("V" + std::to_string(index), name, path, input, output))
+        if (!IsAcceptedVariable("V" + std::to_string(index), name, profile, input, output))
             continue;
         inputOffset = input;
         outputOffset = output;

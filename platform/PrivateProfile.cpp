@@ -82,15 +82,19 @@ bool KeyAndValue(const std::string& line, std::string& key, std::string& value) 
     return true;
 }
 
-struct ParsedProfile {
+} // namespace
+
+struct ParsedPrivateProfile {
     // Upper-case section -> upper-case key -> value; the first of each name wins.
     std::unordered_map<std::string, std::unordered_map<std::string, std::string>> Sections;
     // Every section header's name as written, in file order.
     std::vector<std::string> SectionNames;
 };
 
-ParsedProfile Parse(const std::string& content) {
-    ParsedProfile parsed;
+namespace {
+
+ParsedPrivateProfile Parse(const std::string& content) {
+    ParsedPrivateProfile parsed;
     std::unordered_map<std::string, std::string>* current = nullptr;
     bool currentIsFirst = false;
     for (const auto& line : SplitLines(content)) {
@@ -112,7 +116,7 @@ struct CacheEntry {
     ino_t Inode = 0;
     off_t Size = 0;
     timespec ModifiedAt{};
-    std::shared_ptr<const ParsedProfile> Profile;
+    std::shared_ptr<const ParsedPrivateProfile> Profile;
 };
 
 std::mutex CacheMutex;
@@ -123,7 +127,7 @@ bool SameFile(const CacheEntry& entry, const struct stat& info) {
            entry.ModifiedAt.tv_sec == info.st_mtim.tv_sec && entry.ModifiedAt.tv_nsec == info.st_mtim.tv_nsec;
 }
 
-std::shared_ptr<const ParsedProfile> LoadProfile(const std::string& path) {
+std::shared_ptr<const ParsedPrivateProfile> LoadProfile(const std::string& path) {
     if (path.empty())
         return nullptr;
     struct stat info {};
@@ -141,19 +145,18 @@ std::shared_ptr<const ParsedProfile> LoadProfile(const std::string& path) {
     std::string content;
     if (!ReadFileContent(path, MaximumProfileSize, content))
         return nullptr;
-    auto profile = std::make_shared<const ParsedProfile>(Parse(content));
+    auto profile = std::make_shared<const ParsedPrivateProfile>(Parse(content));
     std::lock_guard lock(CacheMutex);
     Cache[path] = CacheEntry{info.st_dev, info.st_ino, info.st_size, info.st_mtim, profile};
     return profile;
 }
 
-const std::string* FindValue(const std::string& section, const std::string& key, const std::string& path,
-                             std::shared_ptr<const ParsedProfile>& holder) {
-    holder = LoadProfile(path);
-    if (!holder)
+const std::string* FindValue(const ParsedPrivateProfile* profile, const std::string& section,
+                             const std::string& key) {
+    if (profile == nullptr)
         return nullptr;
-    const auto sectionIt = holder->Sections.find(Upper(Trim(section)));
-    if (sectionIt == holder->Sections.end())
+    const auto sectionIt = profile->Sections.find(Upper(Trim(section)));
+    if (sectionIt == profile->Sections.end())
         return nullptr;
     const auto keyIt = sectionIt->second.find(Upper(Trim(key)));
     return keyIt == sectionIt->second.end() ? nullptr : &keyIt->second;
@@ -185,12 +188,14 @@ long long ParseProfileInteger(const std::string& text) {
         value = (value * static_cast<unsigned>(base) + static_cast<unsigned>(digit)) & 0xFFFFFFFFull;
     }
     const auto word = static_cast<std::uint32_t>(value);
-    return negative ? -static_cast<long long>(static_cast<std::int32_t>(word)) : static_cast<std::int32_t>(word);
+    return negative ? -static_cast<long long>(static_cast<std::int32_t>(word))
+                    : static_cast<std::int32_t>(word);
 }
 
 bool WriteAtomically(const std::string& path, const std::string& content, mode_t mode) {
     const auto slash = path.rfind('/');
-    const std::string directory = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    const std::string directory =
+        slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
     std::string pattern = path + ".XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
@@ -221,31 +226,51 @@ bool WriteAtomically(const std::string& path, const std::string& content, mode_t
 
 } // namespace
 
-std::string ReadPrivateProfileString(const std::string& section, const std::string& key,
-                                     const std::string& defaultValue, std::size_t bufferSize,
-                                     const std::string& path) {
+PrivateProfileSnapshot::PrivateProfileSnapshot(const std::string& path) : m_Profile(LoadProfile(path)) {}
+
+PrivateProfileSnapshot::~PrivateProfileSnapshot() = default;
+
+std::string PrivateProfileSnapshot::ReadString(const std::string& section, const std::string& key,
+                                               const std::string& defaultValue,
+                                               std::size_t bufferSize) const {
     if (bufferSize == 0)
         return {};
-    std::shared_ptr<const ParsedProfile> holder;
-    const std::string* value = FindValue(section, key, path, holder);
+    const std::string* value = FindValue(m_Profile.get(), section, key);
     const std::string& text = value ? *value : defaultValue;
     return text.substr(0, std::min(text.size(), bufferSize - 1));
 }
 
-int ReadPrivateProfileInt(const std::string& section, const std::string& key, int defaultValue,
-                          const std::string& path) {
-    std::shared_ptr<const ParsedProfile> holder;
-    const std::string* value = FindValue(section, key, path, holder);
+int PrivateProfileSnapshot::ReadInt(const std::string& section, const std::string& key,
+                                    int defaultValue) const {
+    const std::string* value = FindValue(m_Profile.get(), section, key);
     if (value == nullptr || value->empty())
         return defaultValue;
-    return static_cast<int>(static_cast<std::int32_t>(static_cast<std::uint32_t>(ParseProfileInteger(*value))));
+    return static_cast<int>(
+        static_cast<std::int32_t>(static_cast<std::uint32_t>(ParseProfileInteger(*value))));
+}
+
+std::vector<std::string> PrivateProfileSnapshot::SectionNames() const {
+    return m_Profile ? m_Profile->SectionNames : std::vector<std::string>();
+}
+
+std::string ReadPrivateProfileString(const std::string& section, const std::string& key,
+                                     const std::string& defaultValue, std::size_t bufferSize,
+                                     const std::string& path) {
+    return PrivateProfileSnapshot(path).ReadString(section, key, defaultValue, bufferSize);
+}
+
+int ReadPrivateProfileInt(const std::string& section, const std::string& key, int defaultValue,
+                          const std::string& path) {
+    return PrivateProfileSnapshot(path).ReadInt(section, key, defaultValue);
 }
 
 bool WritePrivateProfileString(const std::string& section, const std::string& key, const std::string& value,
                                const std::string& path) {
-    const auto breaksLine = [](const std::string& text) { return text.find_first_of("\r\n") != std::string::npos; };
-    if (path.empty() || Trim(section).empty() || Trim(key).empty() || breaksLine(section) || breaksLine(key) ||
-        breaksLine(value))
+    const auto breaksLine = [](const std::string& text) {
+        return text.find_first_of("\r\n") != std::string::npos;
+    };
+    if (path.empty() || Trim(section).empty() || Trim(key).empty() || breaksLine(section) ||
+        breaksLine(key) || breaksLine(value))
         return false;
 
     std::string content;
@@ -301,11 +326,6 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
     for (const auto& line : lines)
         output += line + ending;
     return WriteAtomically(path, output, mode);
-}
-
-std::vector<std::string> ReadPrivateProfileSectionNames(const std::string& path) {
-    const auto profile = LoadProfile(path);
-    return profile ? profile->SectionNames : std::vector<std::string>();
 }
 
 void ClearPrivateProfileCache() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,24 @@
 // is missing (file, section, key) gives the default. The first section and the
 // first key of a name count. A parsed file is cached until its size, time or
 // identity changes.
+
+struct ParsedPrivateProfile;
+
+// One file as parsed at the moment of construction: many look-ups in the same
+// file cost one check of the file instead of one each.
+class PrivateProfileSnapshot {
+public:
+    explicit PrivateProfileSnapshot(const std::string& path);
+    ~PrivateProfileSnapshot();
+
+    std::string ReadString(const std::string& section, const std::string& key,
+                           const std::string& defaultValue, std::size_t bufferSize) const;
+    int ReadInt(const std::string& section, const std::string& key, int defaultValue) const;
+    std::vector<std::string> SectionNames() const;
+
+private:
+    std::shared_ptr<const ParsedPrivateProfile> m_Profile;
+};
 
 // The value, cut to at most bufferSize - 1 characters (empty for a size of 0).
 std::string ReadPrivateProfileString(const std::string& section, const std::string& key,
@@ -27,10 +46,6 @@ int ReadPrivateProfileInt(const std::string& section, const std::string& key, in
 // cannot be written or a name or the value holds a line break.
 bool WritePrivateProfileString(const std::string& section, const std::string& key, const std::string& value,
                                const std::string& path);
-
-// The names of the file's sections as written, in file order (empty for a file
-// that cannot be read).
-std::vector<std::string> ReadPrivateProfileSectionNames(const std::string& path);
 
 // Drops every cached file (tests, and callers that changed files behind our back
 // within the same second on a file system with coarse times).
