@@ -4,8 +4,7 @@
 
 namespace {
 
-template <typename Item>
-bool IsInside(const std::vector<Item>& items, int index) {
+template <typename Item> bool IsInside(const std::vector<Item>& items, int index) {
     return index >= 0 && static_cast<std::size_t>(index) < items.size();
 }
 
@@ -94,7 +93,8 @@ std::int32_t DeviceDescription::InputDataLength() const {
     return static_cast<std::int32_t>(length);
 }
 
-const DeviceVariable* DeviceDescription::FindVariableByName(const std::string& name, std::uint32_t& index) const {
+const DeviceVariable* DeviceDescription::FindVariableByName(const std::string& name,
+                                                            std::uint32_t& index) const {
     index = 0;
     for (std::size_t i = 0; i < Variables.size(); ++i) {
         if (Variables[i].Name == name) {

@@ -2,7 +2,9 @@
 
 #include "device/TextConversion.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <stdexcept>
@@ -14,15 +16,29 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
-// Reads at most limit + 1 bytes, so that an oversized file is noticed without reading it all.
-bool ReadWholeFile(const std::string& path, std::size_t limit, std::string& text) {
+// Reads at most limit + 1 bytes, so that an oversized file is noticed without
+// reading it all. Notes where the first CR is, while each chunk is still in cache.
+bool ReadWholeFile(const std::string& path, std::size_t limit, std::string& text, std::size_t& firstCr) {
     const FileHandle file{std::fopen(path.c_str(), "rb")};
     if (!file) {
         return false;
     }
+    // Sized from the file when it tells its size, so the text is not copied while it grows.
+    if (std::fseek(file.get(), 0, SEEK_END) == 0) {
+        const long size = std::ftell(file.get());
+        if (size > 0) {
+            text.reserve(std::min(static_cast<std::size_t>(size), limit + 1));
+        }
+    }
+    std::rewind(file.get());
+    firstCr = std::string::npos;
     char chunk[65536];
     while (text.size() <= limit) {
         const std::size_t count = std::fread(chunk, 1, sizeof chunk, file.get());
+        const void* cr = firstCr == std::string::npos ? std::memchr(chunk, '\r', count) : nullptr;
+        if (cr != nullptr) {
+            firstCr = text.size() + static_cast<std::size_t>(static_cast<const char*>(cr) - chunk);
+        }
         text.append(chunk, count);
         if (count < sizeof chunk) {
             break;
@@ -32,23 +48,57 @@ bool ReadWholeFile(const std::string& path, std::size_t limit, std::string& text
 }
 
 // Text-mode reading turns each CR LF into LF; a lone CR stays.
-void ConvertLineEnds(std::string& text) {
-    std::size_t out = 0;
-    for (std::size_t in = 0; in < text.size(); ++in) {
-        if (text[in] == '\r' && in + 1 < text.size() && text[in + 1] == '\n') {
-            continue;
+void ConvertLineEnds(std::string& text, std::size_t firstCr) {
+    std::size_t out = firstCr;
+    std::size_t in = firstCr;
+    while (in < text.size()) {
+        const std::size_t cr = std::min(text.find('\r', in), text.size());
+        std::memmove(text.data() + out, text.data() + in, cr - in);
+        out += cr - in;
+        in = cr;
+        if (in < text.size()) {
+            const bool crLf = in + 1 < text.size() && text[in + 1] == '\n';
+            if (!crLf) {
+                text[out++] = '\r';
+            }
+            ++in;
         }
-        text[out++] = text[in];
     }
     text.resize(out);
 }
 
-ProfileLineKind Classify(std::string_view text) {
-    const std::string_view withoutComment = text.substr(0, text.find(';'));
-    if (withoutComment.find('[') != std::string_view::npos && withoutComment.find(']') != std::string_view::npos) {
-        return ProfileLineKind::Section;
+// Pieces as a 256-byte line buffer reads them: up to and including a line feed,
+// at most MaxPieceLength characters. Stops early when visit returns false.
+template <typename Visit> void ForEachPiece(std::string_view text, Visit visit) {
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t length = std::min(ProfileFile::MaxPieceLength, text.size() - start);
+        const std::size_t lineFeed = text.substr(start, length).find('\n');
+        if (lineFeed != std::string_view::npos) {
+            length = lineFeed + 1;
+        }
+        if (!visit(text.substr(start, length))) {
+            return;
+        }
+        start += length;
     }
-    return withoutComment.find('=') != std::string_view::npos ? ProfileLineKind::Key : ProfileLineKind::Other;
+}
+
+// Brackets and "=" count only before the comment.
+ProfileLine MakeLine(std::string_view text, std::size_t offset, std::size_t length) {
+    const std::string_view stored = text.substr(offset, length);
+    ProfileLine line{static_cast<std::uint32_t>(offset), static_cast<std::uint8_t>(length), 0,
+                     ProfileLineKind::Other};
+    const std::string_view withoutComment = stored.substr(0, stored.find(';'));
+    const std::size_t equals = withoutComment.find('=');
+    if (withoutComment.find('[') != std::string_view::npos &&
+        withoutComment.find(']') != std::string_view::npos) {
+        line.Kind = ProfileLineKind::Section;
+    } else if (equals != std::string_view::npos) {
+        line.Kind = ProfileLineKind::Key;
+        line.KeyLength = static_cast<std::uint8_t>(equals);
+    }
+    return line;
 }
 
 } // namespace
@@ -60,40 +110,40 @@ int ProfileFile::LoadFile(const std::string& path) {
         return 0;
     }
     try {
-        if (!ReadWholeFile(std::string(cPath), MaxFileSize, m_Text)) {
-            FreeLines();
-            return 0;
+        std::size_t firstCr = std::string::npos;
+        if (ReadWholeFile(std::string(cPath), MaxFileSize, m_Text, firstCr)) {
+            if (firstCr != std::string::npos) {
+                ConvertLineEnds(m_Text, firstCr);
+            }
+            if (SplitIntoLines()) {
+                m_Index.Build(m_Lines, m_Text);
+                return 1;
+            }
         }
-        ConvertLineEnds(m_Text);
-        SplitIntoLines();
-        m_Index.Build(m_Lines);
     } catch (const std::bad_alloc&) {
-        FreeLines();
-        return 0;
     } catch (const std::length_error&) {
-        FreeLines();
-        return 0;
     }
-    return 1;
+    FreeLines();
+    return 0;
 }
 
-// Pieces as a 256-byte line buffer reads them: up to and including a line feed,
-// at most MaxPieceLength characters. A NUL ends the stored text of its piece.
-void ProfileFile::SplitIntoLines() {
+bool ProfileFile::SplitIntoLines() {
+    // A guess of one line per 16 characters saves most regrowth and never reserves
+    // more than half the file's size.
+    m_Lines.reserve(std::min(MaxLineCount, m_Text.size() / 16 + 16));
     const std::string_view text(m_Text);
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t length = std::min(MaxPieceLength, text.size() - start);
-        const std::size_t lineFeed = text.substr(start, length).find('\n');
-        if (lineFeed != std::string_view::npos) {
-            length = lineFeed + 1;
+    bool withinLimit = true;
+    // The stored text of a piece ends at its line feed or at a NUL, whichever comes first.
+    ForEachPiece(text, [&](std::string_view piece) {
+        if (m_Lines.size() == MaxLineCount) {
+            withinLimit = false;
+            return false;
         }
-        std::string_view stored = text.substr(start, length);
-        stored = stored.substr(0, stored.find('\n'));
-        stored = stored.substr(0, stored.find('\0'));
-        m_Lines.push_back(ProfileLine{Classify(stored), stored});
-        start += length;
-    }
+        const std::size_t length = std::min({piece.find('\n'), piece.find('\0'), piece.size()});
+        m_Lines.push_back(MakeLine(text, static_cast<std::size_t>(piece.data() - text.data()), length));
+        return true;
+    });
+    return withinLimit;
 }
 
 void ProfileFile::CloseFile() {
@@ -114,45 +164,78 @@ const ProfileLine* ProfileFile::FindSection(const std::string& name) const {
     return found ? &m_Lines[*found] : nullptr;
 }
 
+bool ProfileFile::OwnsSectionLine(const ProfileLine& line) const {
+    const ProfileLine* first = m_Lines.data();
+    return &line >= first && &line < first + m_Lines.size() && line.Kind == ProfileLineKind::Section;
+}
+
+const ProfileLine* ProfileFile::FindKeyLine(const ProfileLine& sectionLine, const std::string& key) const {
+    if (!OwnsSectionLine(sectionLine)) {
+        return nullptr;
+    }
+    const auto found = m_Index.FindKey(static_cast<std::size_t>(&sectionLine - m_Lines.data()), CText(key));
+    return found ? &m_Lines[*found] : nullptr;
+}
+
+std::string_view ProfileFile::ValueOf(const ProfileLine& keyLine) const {
+    const std::string_view text = LineText(keyLine);
+    const std::string_view withoutComment = text.substr(0, text.find(';'));
+    return withoutComment.substr(std::size_t{keyLine.KeyLength} + 1);
+}
+
 bool ProfileFile::FindKey(const std::string& section, const std::string& key, KeyLookup& lookup) const {
+    const ProfileLine* sectionLine = FindSection(section);
+    if (sectionLine == nullptr) {
+        lookup = KeyLookup{};
+        return false;
+    }
+    return FindKey(*sectionLine, key, lookup);
+}
+
+bool ProfileFile::FindKey(const ProfileLine& sectionLine, const std::string& key, KeyLookup& lookup) const {
     lookup = KeyLookup{};
-    lookup.SectionLine = FindSection(section);
-    if (lookup.SectionLine == nullptr) {
+    if (!OwnsSectionLine(sectionLine)) {
         return false;
     }
-    const auto sectionNumber = static_cast<std::size_t>(lookup.SectionLine - m_Lines.data());
-    const auto found = m_Index.FindKey(sectionNumber, CText(key));
-    if (!found) {
+    lookup.SectionLine = &sectionLine;
+    lookup.KeyLine = FindKeyLine(sectionLine, key);
+    if (lookup.KeyLine == nullptr) {
         return false;
     }
-    const ProfileLine& line = m_Lines[*found];
-    const std::size_t semicolon = line.Text.find(';');
-    const std::string_view withoutComment = line.Text.substr(0, semicolon);
-    const std::size_t equals = withoutComment.find('=');
-    lookup.KeyLine = &line;
-    lookup.Key = withoutComment.substr(0, equals);
-    lookup.Value = withoutComment.substr(equals + 1);
+    const std::string_view text = LineText(*lookup.KeyLine);
+    const std::size_t semicolon = text.find(';');
+    lookup.Key = text.substr(0, lookup.KeyLine->KeyLength);
+    lookup.Value = ValueOf(*lookup.KeyLine);
     if (semicolon != std::string_view::npos) {
-        lookup.Comment = line.Text.substr(semicolon);
+        lookup.Comment = text.substr(semicolon);
     }
     return true;
 }
 
 std::string ProfileFile::GetString(const std::string& section, const std::string& key,
                                    const std::string& defaultText) const {
-    KeyLookup lookup;
-    return FindKey(section, key, lookup) ? lookup.Value : defaultText;
+    const ProfileLine* sectionLine = FindSection(section);
+    return sectionLine != nullptr ? GetString(*sectionLine, key, defaultText) : defaultText;
+}
+
+std::string ProfileFile::GetString(const ProfileLine& sectionLine, const std::string& key,
+                                   const std::string& defaultText) const {
+    const ProfileLine* keyLine = FindKeyLine(sectionLine, key);
+    return keyLine != nullptr ? std::string(ValueOf(*keyLine)) : defaultText;
 }
 
 int ProfileFile::GetInt(const std::string& section, const std::string& key, int defaultValue) const {
-    KeyLookup lookup;
-    return FindKey(section, key, lookup) ? ParseLeadingInt(lookup.Value) : defaultValue;
+    const ProfileLine* sectionLine = FindSection(section);
+    return sectionLine != nullptr ? GetInt(*sectionLine, key, defaultValue) : defaultValue;
+}
+
+int ProfileFile::GetInt(const ProfileLine& sectionLine, const std::string& key, int defaultValue) const {
+    const ProfileLine* keyLine = FindKeyLine(sectionLine, key);
+    return keyLine != nullptr ? ParseLeadingInt(ValueOf(*keyLine)) : defaultValue;
 }
 
 double ProfileFile::GetDouble(const std::string& section, const std::string& key, double defaultValue) const {
-    KeyLookup lookup;
-    if (!FindKey(section, key, lookup)) {
-        return defaultValue;
-    }
-    return ParseLeadingDouble(lookup.Value).value_or(defaultValue);
+    const ProfileLine* sectionLine = FindSection(section);
+    const ProfileLine* keyLine = sectionLine != nullptr ? FindKeyLine(*sectionLine, key) : nullptr;
+    return keyLine != nullptr ? ParseLeadingDouble(ValueOf(*keyLine)).value_or(defaultValue) : defaultValue;
 }

@@ -6,47 +6,47 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
-namespace detail {
-
-struct SectionKey {
-    std::uint32_t SectionLine = 0;
-    std::string_view Key;
-};
-
-struct CaseInsensitiveHash {
-    std::size_t operator()(std::string_view text) const;
-    std::size_t operator()(const SectionKey& key) const;
-};
-
-struct CaseInsensitiveEqual {
-    bool operator()(std::string_view a, std::string_view b) const;
-    bool operator()(const SectionKey& a, const SectionKey& b) const;
-};
-
-} // namespace detail
-
-// Hash index over loaded lines that answers exactly what a walk from the first
-// line would: the first section line with a given text, and within the lines up
-// to the next section line the first key line with a given key part. The views
-// point into the lines' text, which must outlive the index.
+// Index over loaded lines that answers exactly what a walk from the first line
+// would: the first section line with a given text, and within the lines up to
+// the next section line the first key line with a given key part, all in any
+// case. Sections are found by hash. A key is looked for by scanning the few lines
+// after its section, which lie together in memory; only sections longer than
+// ScanLimit lines have their keys hashed, so no look-up depends on the file's
+// size. The lines and their text must outlive the index and stay where they are.
 class ProfileLineIndex {
 public:
-    void Build(const std::vector<ProfileLine>& lines);
+    static constexpr std::size_t ScanLimit = 64;
+
+    // text: the buffer that the lines' offsets point into.
+    void Build(const std::vector<ProfileLine>& lines, std::string_view text);
     void Clear();
 
-    // bracketedName as "[NAME]"; compared with the whole stored text in any case.
+    // bracketedName as "[NAME]"; compared with the whole stored text.
     std::optional<std::size_t> FindSection(std::string_view bracketedName) const;
     std::optional<std::size_t> FindKey(std::size_t sectionLine, std::string_view key) const;
 
 private:
-    std::unordered_map<std::string_view, std::uint32_t, detail::CaseInsensitiveHash, detail::CaseInsensitiveEqual>
-        m_Sections;
-    std::unordered_map<detail::SectionKey, std::uint32_t, detail::CaseInsensitiveHash, detail::CaseInsensitiveEqual>
-        m_Keys;
-};
+    // Tag: the hash's upper half, to skip most text comparisons; Line: line
+    // number + 1, 0 marking a free slot.
+    struct SectionSlot {
+        std::uint32_t Tag = 0;
+        std::uint32_t Line = 0;
+    };
+    struct KeySlot {
+        std::uint32_t Tag = 0;
+        std::uint32_t Line = 0;
+        std::uint32_t Section = 0;
+    };
 
-// The key part of a key line: before the first "=" of the text without its comment.
-std::optional<std::string_view> KeyPartOf(std::string_view lineText);
+    void HashKeysOfSection(std::uint32_t sectionLine, std::size_t end);
+
+    std::string_view TextOf(const ProfileLine& line) const { return m_Text.substr(line.Offset, line.Length); }
+    bool KeyMatches(const ProfileLine& keyLine, std::string_view key) const;
+
+    std::vector<SectionSlot> m_Sections;
+    std::vector<KeySlot> m_Keys; // keys of sections longer than ScanLimit lines
+    const std::vector<ProfileLine>* m_Lines = nullptr;
+    std::string_view m_Text;
+};

@@ -44,22 +44,23 @@ const std::string NoText = "-";
 DeviceVariable ReadVariable(const ProfileFile& profile, const std::string& sectionName) {
     DeviceVariable variable;
     variable.SectionName = sectionName;
-    // A missing section gives defaults throughout; testing it once saves ten look-ups.
-    const bool present = profile.FindSection(sectionName) != nullptr;
+    // The section is found once for all its keys; a missing one gives defaults throughout.
+    const ProfileLine* section = profile.FindSection(sectionName);
     const auto text = [&](const char* key) {
-        return present ? profile.GetString(sectionName, key, NoText) : NoText;
+        return section != nullptr ? profile.GetString(*section, key, NoText) : NoText;
     };
+    const auto offset = [&](const char* key) { return static_cast<std::int32_t>(ParseHexOffset(text(key))); };
     variable.DataDirection = text("DataDirection");
     variable.DataType = text("DataType");
     ParseFormat(variable, text("Format"));
     variable.Name = text("Name");
     variable.VarType = text("VarType");
     variable.Unit = text("Unit");
-    variable.InpCombDataFieldOffs = static_cast<std::int32_t>(ParseHexOffset(text("InpCombDataFieldOffs")));
-    variable.InpSplitDataFieldOffs = static_cast<std::int32_t>(ParseHexOffset(text("InpSplitDataFieldOffs")));
-    variable.OutCombDataFieldOffs = static_cast<std::int32_t>(ParseHexOffset(text("OutCombDataFieldOffs")));
-    variable.OutSplitDataFieldOffs = static_cast<std::int32_t>(ParseHexOffset(text("OutSplitDataFieldOffs")));
-    variable.AccessIndex = present ? profile.GetInt(sectionName, "AccessIndex", 0) : 0;
+    variable.InpCombDataFieldOffs = offset("InpCombDataFieldOffs");
+    variable.InpSplitDataFieldOffs = offset("InpSplitDataFieldOffs");
+    variable.OutCombDataFieldOffs = offset("OutCombDataFieldOffs");
+    variable.OutSplitDataFieldOffs = offset("OutSplitDataFieldOffs");
+    variable.AccessIndex = section != nullptr ? profile.GetInt(*section, "AccessIndex", 0) : 0;
     return variable;
 }
 

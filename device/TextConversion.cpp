@@ -1,7 +1,5 @@
 #include "device/TextConversion.h"
 
-#include <cerrno>
-#include <clocale>
 #include <cstdlib>
 #include <limits>
 #include <locale.h>
@@ -36,30 +34,6 @@ std::string_view CText(const std::string& text) {
     return std::string_view(text.c_str());
 }
 
-char ToUpperAscii(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-std::string ToUpperAscii(std::string_view text) {
-    std::string upper(text);
-    for (char& c : upper) {
-        c = ToUpperAscii(c);
-    }
-    return upper;
-}
-
-bool EqualsIgnoreCaseAscii(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (ToUpperAscii(a[i]) != ToUpperAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 std::int32_t ParseLeadingInt(std::string_view text) {
     std::size_t pos = 0;
     while (pos < text.size() && IsCBlank(text[pos])) {
@@ -81,7 +55,8 @@ std::int32_t ParseLeadingInt(std::string_view text) {
         return magnitude >= limit ? std::numeric_limits<std::int32_t>::min()
                                   : static_cast<std::int32_t>(-magnitude);
     }
-    return magnitude >= limit ? std::numeric_limits<std::int32_t>::max() : static_cast<std::int32_t>(magnitude);
+    return magnitude >= limit ? std::numeric_limits<std::int32_t>::max()
+                              : static_cast<std::int32_t>(magnitude);
 }
 
 std::optional<double> ParseLeadingDouble(std::string_view text) {

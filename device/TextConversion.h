@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -9,9 +10,21 @@
 std::string_view CText(const std::string& text);
 
 // Upper case for ASCII letters only, so results never depend on the locale.
-char ToUpperAscii(char c);
-std::string ToUpperAscii(std::string_view text);
-bool EqualsIgnoreCaseAscii(std::string_view a, std::string_view b);
+inline char ToUpperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+inline bool EqualsIgnoreCaseAscii(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i] && ToUpperAscii(a[i]) != ToUpperAscii(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
 
 // Leading blanks, an optional sign and decimal digits up to the first other
 // character; no digits give 0. Values beyond 32 bits saturate instead of wrapping.

@@ -4,188 +4,142 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
+using namespace std::string_literals;
+
 class ProfileFileTest : public testing::Test {
 protected:
-    // Loads the text as a file and expects the load to succeed.
-    void Load(std::string_view text) {
-        ASSERT_EQ(m_Profile.LoadFile(m_Directory.Write("profile.ini", text)), 1);
+    void Load(std::string_view text) { ASSERT_EQ(m_Profile.LoadFile(m_Directory.Write("p.ini", text)), 1); }
+    std::string Get(const std::string& section, const std::string& key) const {
+        return m_Profile.GetString(section, key, "<default>");
     }
 
     TemporaryDirectory m_Directory;
     ProfileFile m_Profile;
 };
 
-TEST_F(ProfileFileTest, LoadFailuresLeaveNothingLoadedAndDefaultsAnswer) {
-    Load("[S]\nKey=1\n");
-    EXPECT_EQ(m_Profile.LoadFile(""), 0);
-    EXPECT_TRUE(m_Profile.Lines().empty());
-    EXPECT_EQ(m_Profile.GetString("S", "Key", "dflt"), "dflt");
-
-    Load("[S]\nKey=1\n");
-    EXPECT_EQ(m_Profile.LoadFile((m_Directory.Path() / "missing.ini").string()), 0);
-    EXPECT_EQ(m_Profile.GetInt("S", "Key", 7), 7);
-
-    Load("[S]\nKey=1\n");
-    EXPECT_EQ(m_Profile.LoadFile(m_Directory.Path().string()), 0) << "a directory is no file";
-    EXPECT_EQ(m_Profile.FindSection("S"), nullptr);
+TEST_F(ProfileFileTest, FailedLoadsLeaveNothingLoaded) {
+    std::string big = "[S]\nA=1\n";
+    while (big.size() <= ProfileFile::MaxFileSize) {
+        big += std::string(199, 'x') + "\n";
+    }
+    std::string manyLines = "[S]\nA=1\n" + std::string(ProfileFile::MaxLineCount - 1, '\n');
+    const std::vector<std::string> paths = {"", (m_Directory.Path() / "missing").string(),
+                                            m_Directory.Path().string(), m_Directory.Write("big", big),
+                                            m_Directory.Write("lines", manyLines)};
+    for (const std::string& path : paths) {
+        Load("[S]\nA=1\n");
+        EXPECT_EQ(m_Profile.LoadFile(path), 0) << path;
+        EXPECT_TRUE(m_Profile.Lines().empty());
+        EXPECT_EQ(Get("S", "A"), "<default>");
+    }
+    big.resize(ProfileFile::MaxFileSize);
+    manyLines.pop_back();
+    for (const std::string& text : {big, manyLines}) {
+        Load(text);
+        EXPECT_EQ(Get("S", "A"), "1") << "just within the limits";
+    }
 }
 
-TEST_F(ProfileFileTest, LinesAreStoredInPiecesOfAtMost254Characters) {
-    Load(std::string(300, 'a') + "\n" + std::string(254, 'b') + "\nend");
-    const auto& lines = m_Profile.Lines();
-    ASSERT_EQ(lines.size(), 5U);
-    EXPECT_EQ(lines[0].Text, std::string(254, 'a'));
-    EXPECT_EQ(lines[1].Text, std::string(46, 'a'));
-    EXPECT_EQ(lines[2].Text, std::string(254, 'b'));
-    EXPECT_EQ(lines[3].Text, "") << "the line feed after a full piece is read as a line of its own";
-    EXPECT_EQ(lines[4].Text, "end") << "the last line needs no line feed";
+TEST_F(ProfileFileTest, LinesAreStoredAsPiecesOfAtMost254CharactersWithTheirKinds) {
+    Load(std::string(300, 'a') + "\n" + std::string(254, 'b') +
+         "\n[A]\r\n]x[\nK=V\nU=[mm]\n;[C]=1\nK3=1;[c]\n" + "[B] ;note\ncr\rlone\nN\0=1\nend"s);
+    using Kind = ProfileLineKind;
+    const std::vector<std::pair<std::string, Kind>> expected = {
+        {std::string(254, 'a'), Kind::Other},
+        {std::string(46, 'a'), Kind::Other},
+        {std::string(254, 'b'), Kind::Other},
+        {"", Kind::Other}, // the line feed after a full piece
+        {"[A]", Kind::Section},
+        {"]x[", Kind::Section},
+        {"K=V", Kind::Key},
+        {"U=[mm]", Kind::Section},
+        {";[C]=1", Kind::Other},
+        {"K3=1;[c]", Kind::Key},
+        {"[B] ;note", Kind::Section},
+        {"cr\rlone", Kind::Other},
+        {"N", Kind::Other}, // a NUL ends the text
+        {"end", Kind::Other}};
+    ASSERT_EQ(m_Profile.Lines().size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(m_Profile.LineText(m_Profile.Lines()[i]), expected[i].first) << i;
+        EXPECT_EQ(m_Profile.Lines()[i].Kind, expected[i].second) << i;
+    }
 }
 
-TEST_F(ProfileFileTest, LineKindsFollowBracketsAndEqualsOutsideTheComment) {
-    Load("[A]\n]x[\nK=V\nplain\nK2=[unit]\n;[C]=1\nK3=1;[c]\n[B] ;note\n");
-    const auto& lines = m_Profile.Lines();
-    ASSERT_EQ(lines.size(), 8U);
-    EXPECT_EQ(lines[0].Kind, ProfileLineKind::Section);
-    EXPECT_EQ(lines[1].Kind, ProfileLineKind::Section) << "brackets in any order";
-    EXPECT_EQ(lines[2].Kind, ProfileLineKind::Key);
-    EXPECT_EQ(lines[3].Kind, ProfileLineKind::Other);
-    EXPECT_EQ(lines[4].Kind, ProfileLineKind::Section) << "a bracketed unit makes a section line";
-    EXPECT_EQ(lines[5].Kind, ProfileLineKind::Other) << "everything in the comment is ignored";
-    EXPECT_EQ(lines[6].Kind, ProfileLineKind::Key);
-    EXPECT_EQ(lines[7].Kind, ProfileLineKind::Section);
-    EXPECT_EQ(lines[7].Text, "[B] ;note") << "the comment is kept in the stored text";
+TEST_F(ProfileFileTest, CrLfEndsAfterTheFirstReadChunkAreConvertedToo) {
+    Load(std::string(70000, '\n') + "[A]\r\nK=V\r\r\nL=W\r\n");
+    EXPECT_EQ(Get("A", "K"), "V\r") << "only the CR before the LF goes";
+    EXPECT_EQ(Get("A", "L"), "W");
 }
 
-TEST_F(ProfileFileTest, CrLfEndsReadAsLineFeedsButLoneCarriageReturnsStay) {
-    Load("[GENERAL]\r\nName=abc\r\nOther=x\ry\r\n");
-    EXPECT_NE(m_Profile.FindSection("GENERAL"), nullptr);
-    EXPECT_EQ(m_Profile.GetString("GENERAL", "Name", "-"), "abc");
-    EXPECT_EQ(m_Profile.GetString("GENERAL", "Other", "-"), "x\ry");
+TEST_F(ProfileFileTest, LookupsFindTheFirstMatchWithoutTrimming) {
+    const std::string longKey(200, 'k');
+    Load(
+        "Before=1\n[general]\nName = spaced\nname=abc\nValue= lead\nKEY=first\nkey=second\nEq=a=b\nNul=ab\0cd\n"s +
+        "[GENERAL]\nOnlyInSecond=1\n[T] ;comment\nHidden=1\n[U]\nUnit=[mm]\nAfterUnit=1\n[V]\n" + longKey +
+        "=long\nL=" + std::string(300, 'w') + "\n");
+    const struct {
+        std::string Section, Key, Expected;
+    } cases[] = {
+        {"GENERAL", "Name", "abc"},
+        {"GENERAL", "Name ", " spaced"},
+        {"General", "VALUE", " lead"},
+        {"GENERAL", "Key", "first"},
+        {"GENERAL", "Eq", "a=b"},
+        {"GENERAL", "Nul", "ab"},
+        {"GENERAL", "OnlyInSecond", "<default>"}, // the second equal section is never searched
+        {"GENERAL", "Hidden", "<default>"},       // a commented section line ends the section...
+        {"T", "Hidden", "<default>"},             // ...and is never found
+        {"U", "Unit", "<default>"},               // a bracketed value makes a section line
+        {"U", "AfterUnit", "<default>"},          // which ends the section
+        {"", "Before", "<default>"},              // keys before the first section
+        {"V", longKey, "long"},
+        {"V", longKey.substr(0, 127), "<default>"},
+        {"V", "L", std::string(252, 'w')},
+        {"GENERAL\0ignored"s, "Key\0ignored"s, "first"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Get(c.Section, c.Key), c.Expected) << "[" << c.Section << "] " << c.Key;
+    }
 }
 
-TEST_F(ProfileFileTest, SectionsMatchTheWholeStoredLineInAnyCase) {
-    Load("[general]\nA=1\n[Spaced] \nB=2\n[Commented] ;c\nC=3\n [Lead]\nD=4\n");
-    EXPECT_NE(m_Profile.FindSection("GENERAL"), nullptr);
-    EXPECT_NE(m_Profile.FindSection("General"), nullptr);
-    EXPECT_EQ(m_Profile.FindSection("Spaced"), nullptr);
-    EXPECT_EQ(m_Profile.FindSection("Commented"), nullptr);
-    EXPECT_EQ(m_Profile.FindSection("Lead"), nullptr);
-    EXPECT_EQ(m_Profile.FindSection("Missing"), nullptr);
-}
-
-TEST_F(ProfileFileTest, TheFirstOfTwoEqualSectionsCounts) {
-    Load("[S]\nA=first\n[s]\nA=second\nB=only-in-second\n");
-    EXPECT_EQ(m_Profile.FindSection("S"), &m_Profile.Lines()[0]);
-    EXPECT_EQ(m_Profile.GetString("S", "A", "-"), "first");
-    EXPECT_EQ(m_Profile.GetString("S", "B", "-"), "-") << "the second section is never searched";
-}
-
-TEST_F(ProfileFileTest, KeysMatchInAnyCaseWithoutTrimming) {
-    Load("[S]\nName = abc\nname=abc\nValue= lead\nKEY=first\nkey=second\n");
-    EXPECT_EQ(m_Profile.GetString("S", "Name", "-"), "abc") << "the line with blanks has the key \"Name \"";
-    EXPECT_EQ(m_Profile.GetString("S", "Name ", "-"), " abc");
-    EXPECT_EQ(m_Profile.GetString("S", "value", "-"), " lead");
-    EXPECT_EQ(m_Profile.GetString("S", "Key", "-"), "first");
-}
-
-TEST_F(ProfileFileTest, SectionLinesEndTheSearchEvenWhenTheyCannotBeFound) {
-    Load("[S]\nA=1\n[T] ;comment\nB=2\n[U]\nUnit=[mm]\nC=3\n");
-    EXPECT_EQ(m_Profile.GetString("S", "A", "-"), "1");
-    EXPECT_EQ(m_Profile.GetString("S", "B", "-"), "-");
-    EXPECT_EQ(m_Profile.GetString("T", "B", "-"), "-");
-    EXPECT_EQ(m_Profile.GetString("U", "Unit", "-"), "-") << "the bracketed value is a section line";
-    EXPECT_EQ(m_Profile.GetString("U", "C", "-"), "-") << "and ends the section";
-}
-
-TEST_F(ProfileFileTest, FindKeyReportsKeyValueAndComment) {
-    Load("[S]\nwithNote=12;note=x\nPlain=a=b\n");
+TEST_F(ProfileFileTest, FindKeyGivesTheMatchingLinesOwnParts) {
+    Load("[S]\nwithNote=12;note=x\nPlain=a\n");
     KeyLookup lookup;
     ASSERT_TRUE(m_Profile.FindKey("s", "WITHNOTE", lookup));
     EXPECT_EQ(lookup.SectionLine, &m_Profile.Lines()[0]);
     EXPECT_EQ(lookup.KeyLine, &m_Profile.Lines()[1]);
-    EXPECT_EQ(lookup.Key, "withNote");
-    EXPECT_EQ(lookup.Value, "12");
-    EXPECT_EQ(lookup.Comment, ";note=x");
-
+    EXPECT_EQ(lookup.Key + "|" + lookup.Value + "|" + lookup.Comment, "withNote|12|;note=x");
     ASSERT_TRUE(m_Profile.FindKey("S", "Plain", lookup));
-    EXPECT_EQ(lookup.Value, "a=b") << "only the first equals sign splits";
-    EXPECT_EQ(lookup.Comment, "") << "no comment left over from the previous look-up";
-
+    EXPECT_EQ(lookup.Comment, "") << "no comment left over from an earlier look-up";
     EXPECT_FALSE(m_Profile.FindKey("S", "none", lookup));
-    EXPECT_EQ(lookup.SectionLine, &m_Profile.Lines()[0]);
     EXPECT_EQ(lookup.KeyLine, nullptr);
-    EXPECT_FALSE(m_Profile.FindKey("X", "Plain", lookup));
-    EXPECT_EQ(lookup.SectionLine, nullptr);
+    EXPECT_EQ(lookup.Key + lookup.Value + lookup.Comment, "");
+
+    const ProfileLine foreign{0, 3, 0, ProfileLineKind::Section};
+    EXPECT_FALSE(m_Profile.FindKey(foreign, "Plain", lookup)) << "only section lines of this file";
+    EXPECT_EQ(m_Profile.GetString(m_Profile.Lines()[1], "Plain", "-"), "-");
 }
 
-TEST_F(ProfileFileTest, KeysBeforeTheFirstSectionAreNeverFound) {
-    Load("A=1\n[S]\nB=2\n");
-    EXPECT_EQ(m_Profile.GetString("S", "A", "-"), "-");
-    EXPECT_EQ(m_Profile.GetString("", "A", "-"), "-");
-}
-
-TEST_F(ProfileFileTest, GetIntReadsLikeAtoiAndSaturates) {
-    Load("[S]\nDigitLetters=7abc\nEmpty=\nBlanks=  -12\nPlus=+5\nNone=abc\nHuge=99999999999\n"
-         "Tiny=-99999999999\nMax=2147483647\n");
+TEST_F(ProfileFileTest, NumbersReadLikeTheCLibraryAndSaturate) {
+    Load("[S]\nDigitLetters=7abc\nEmpty=\nBlanks=  -12\nHuge=99999999999\nTiny=-99999999999\nText=abc\n"
+         "Exp=1.5E+03\nLead=  2.5kHz\n");
     EXPECT_EQ(m_Profile.GetInt("S", "DigitLetters", -1), 7);
     EXPECT_EQ(m_Profile.GetInt("S", "Empty", -1), 0) << "an empty value is found, not defaulted";
     EXPECT_EQ(m_Profile.GetInt("S", "Blanks", -1), -12);
-    EXPECT_EQ(m_Profile.GetInt("S", "Plus", -1), 5);
-    EXPECT_EQ(m_Profile.GetInt("S", "None", -1), 0);
     EXPECT_EQ(m_Profile.GetInt("S", "Huge", -1), 2147483647);
     EXPECT_EQ(m_Profile.GetInt("S", "Tiny", -1), -2147483647 - 1);
-    EXPECT_EQ(m_Profile.GetInt("S", "Max", -1), 2147483647);
+    EXPECT_EQ(m_Profile.GetInt("S", "Text", -1), 0);
     EXPECT_EQ(m_Profile.GetInt("S", "Missing", -3), -3);
-}
-
-TEST_F(ProfileFileTest, GetDoubleReadsNumbersAndFallsBackToTheDefault) {
-    Load("[S]\nExp=1.5E+03\nEmpty=\nText=abc\nLead=  2.5kHz\nSmall=1e-3\n");
     EXPECT_DOUBLE_EQ(m_Profile.GetDouble("S", "Exp", -1.0), 1500.0);
+    EXPECT_DOUBLE_EQ(m_Profile.GetDouble("S", "Lead", -1.0), 2.5);
     EXPECT_DOUBLE_EQ(m_Profile.GetDouble("S", "Empty", -1.0), -1.0);
     EXPECT_DOUBLE_EQ(m_Profile.GetDouble("S", "Text", -1.0), -1.0);
-    EXPECT_DOUBLE_EQ(m_Profile.GetDouble("S", "Lead", -1.0), 2.5);
-    EXPECT_DOUBLE_EQ(m_Profile.GetDouble("S", "Small", -1.0), 0.001);
-    EXPECT_EQ(m_Profile.GetDouble("S", "Missing", 1.0 / 3.0), 1.0 / 3.0) << "the default is returned unchanged";
-}
-
-TEST_F(ProfileFileTest, KeysAndValuesLongerThan127CharactersAreKeptWhole) {
-    const std::string longKey(200, 'k');
-    const std::string longValue(200, 'v');
-    Load("[S]\n" + longKey + "=1\nK=" + longValue + "\nL=" + std::string(300, 'w') + "\n");
-    EXPECT_EQ(m_Profile.GetString("S", longKey, "-"), "1");
-    EXPECT_EQ(m_Profile.GetString("S", std::string(127, 'k'), "-"), "-") << "no match on a cut key";
-    EXPECT_EQ(m_Profile.GetString("S", "K", "-"), longValue);
-    EXPECT_EQ(m_Profile.GetString("S", "L", "-"), std::string(252, 'w')) << "the stored piece limits the value";
-}
-
-TEST_F(ProfileFileTest, NulCharactersEndTheStoredTextOfTheirPiece) {
-    using namespace std::string_literals;
-    Load("[S]\nName=ab\0cd\nKe\0y=1\nNext=2\n"s);
-    EXPECT_EQ(m_Profile.GetString("S", "Name", "-"), "ab");
-    EXPECT_EQ(m_Profile.Lines()[2].Kind, ProfileLineKind::Other);
-    EXPECT_EQ(m_Profile.GetString("S", "Next", "-"), "2");
-    EXPECT_EQ(m_Profile.GetString("S\0ignored"s, "Next\0ignored"s, "-"), "2") << "names end at a NUL";
-}
-
-TEST_F(ProfileFileTest, FilesOverTheSizeLimitAreRefused) {
-    std::string text = "[S]\nA=1\n";
-    text.resize(ProfileFile::MaxFileSize + 1, '\n');
-    EXPECT_EQ(m_Profile.LoadFile(m_Directory.Write("big.ini", text)), 0);
-    EXPECT_TRUE(m_Profile.Lines().empty());
-    text.resize(ProfileFile::MaxFileSize);
-    EXPECT_EQ(m_Profile.LoadFile(m_Directory.Write("big.ini", text)), 1);
-    EXPECT_EQ(m_Profile.GetString("S", "A", "-"), "1");
-}
-
-TEST_F(ProfileFileTest, CloseFileForgetsEverything) {
-    Load("[S]\nA=1\n");
-    m_Profile.CloseFile();
-    EXPECT_TRUE(m_Profile.Lines().empty());
-    EXPECT_EQ(m_Profile.GetString("S", "A", "-"), "-");
-    m_Profile.CloseFile();
+    EXPECT_EQ(m_Profile.GetDouble("S", "Missing", 1.0 / 3.0), 1.0 / 3.0) << "the default unchanged";
 }
 
 } // namespace

@@ -1,13 +1,12 @@
 // The indexed look-ups must give exactly what a walk over the lines from the top
-// gives. The walk below is written straight from the reader's rules and compared
-// with the index on many generated files full of duplicates, comments and brackets.
+// gives. The walk below follows the reader's rules literally and is compared with
+// the index on generated files full of duplicates, comments and brackets.
 #include "device/ProfileFile.h"
 #include "tests/device/TemporaryDirectory.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <random>
 #include <string>
 #include <vector>
@@ -16,7 +15,7 @@ namespace {
 
 std::string Upper(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+                   [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; });
     return text;
 }
 
@@ -28,107 +27,116 @@ ProfileLineKind KindOf(const std::string& text) {
     return cut.find('=') != std::string::npos ? ProfileLineKind::Key : ProfileLineKind::Other;
 }
 
-struct WalkResult {
-    int SectionLine = -1;
-    int KeyLine = -1;
-    std::string Value;
-    std::string Comment;
-};
-
-WalkResult Walk(const std::vector<std::string>& lines, const std::string& section, const std::string& key) {
-    WalkResult result;
-    const std::string wanted = Upper("[" + section + "]");
-    for (std::size_t i = 0; i < lines.size() && result.SectionLine < 0; ++i) {
-        if (KindOf(lines[i]) == ProfileLineKind::Section && Upper(lines[i]) == wanted) {
-            result.SectionLine = static_cast<int>(i);
-        }
+// Line numbers of the section and key found (-1 for none) and the key line's text.
+std::tuple<int, int, std::string> Walk(const std::vector<std::string>& lines, const std::string& section,
+                                       const std::string& key) {
+    int sectionLine = 0;
+    while (sectionLine < static_cast<int>(lines.size()) &&
+           !(KindOf(lines[sectionLine]) == ProfileLineKind::Section &&
+             Upper(lines[sectionLine]) == Upper("[" + section + "]"))) {
+        ++sectionLine;
     }
-    if (result.SectionLine < 0) {
-        return result;
+    if (sectionLine == static_cast<int>(lines.size())) {
+        return {-1, -1, ""};
     }
-    for (std::size_t i = static_cast<std::size_t>(result.SectionLine) + 1; i < lines.size(); ++i) {
+    for (int i = sectionLine + 1; i < static_cast<int>(lines.size()); ++i) {
         const ProfileLineKind kind = KindOf(lines[i]);
         if (kind == ProfileLineKind::Section) {
             break;
         }
-        if (kind != ProfileLineKind::Key) {
-            continue;
-        }
-        std::string copy = lines[i];
-        std::string comment;
-        if (const auto semicolon = copy.find(';'); semicolon != std::string::npos) {
-            comment = copy.substr(semicolon);
-            copy.resize(semicolon);
-        }
-        const auto equals = copy.find('=');
-        if (Upper(copy.substr(0, equals)) == Upper(key)) {
-            result.KeyLine = static_cast<int>(i);
-            result.Value = copy.substr(equals + 1);
-            result.Comment = comment;
-            break;
+        const std::string cut = lines[i].substr(0, lines[i].find(';'));
+        if (kind == ProfileLineKind::Key && Upper(cut.substr(0, cut.find('='))) == Upper(key)) {
+            return {sectionLine, i, lines[i]};
         }
     }
-    return result;
+    return {sectionLine, -1, ""};
 }
 
-std::string RandomName(std::mt19937& random) {
-    static const std::vector<std::string> names = {"a", "A", "b", "B", "ab", "Ab", "a ", " b", "", "a]", "[b"};
+// Names to be looked up; "manyKeys" gives so many distinct keys that in long
+// sections many first appear, and again, beyond the lines the index scans.
+std::string RandomName(std::mt19937& random, bool manyKeys) {
+    static const std::vector<std::string> names = {"a",  "A",  "b", "B",  "ab", "Ab",
+                                                   "a ", " b", "",  "a]", "[b"};
+    if (manyKeys) {
+        const int number = std::uniform_int_distribution<int>(0, 150)(random);
+        return (number % 2 == 0 ? "k" : "K") + std::to_string(number / 2);
+    }
     return names[std::uniform_int_distribution<std::size_t>(0, names.size() - 1)(random)];
 }
 
-std::string RandomLine(std::mt19937& random) {
-    switch (std::uniform_int_distribution<int>(0, 6)(random)) {
+std::string RandomLine(std::mt19937& random, int sectionPercent, bool manyKeys) {
+    const auto name = [&random] { return RandomName(random, false); };
+    if (std::uniform_int_distribution<int>(0, 99)(random) < sectionPercent) {
+        return std::uniform_int_distribution<int>(0, 2)(random) == 0 ? "[" + name() + "] ;" + name()
+                                                                     : "[" + name() + "]";
+    }
+    switch (std::uniform_int_distribution<int>(0, 3)(random)) {
     case 0:
     case 1:
-        return "[" + RandomName(random) + "]";
+        return RandomName(random, manyKeys) + "=" + name();
     case 2:
-        return "[" + RandomName(random) + "] ;" + RandomName(random);
-    case 3:
-    case 4:
-        return RandomName(random) + "=" + RandomName(random);
-    case 5:
-        return RandomName(random) + "=v;" + RandomName(random) + "=[x]";
+        return RandomName(random, manyKeys) + "=v;" + name() + "=[x]";
     default:
-        return RandomName(random) + RandomName(random);
+        return name() + name();
     }
 }
 
-TEST(ProfileIndexAgreementTest, IndexedLookupsEqualAWalkFromTheTop) {
+void ExpectAgreement(unsigned seed, int fileCount, int maxLines, int sectionPercent, bool manyKeys) {
+    std::mt19937 random(seed);
     TemporaryDirectory directory;
-    std::mt19937 random(20240611);
-    for (int file = 0; file < 200; ++file) {
+    for (int file = 0; file < fileCount; ++file) {
         std::string text;
-        const int lineCount = std::uniform_int_distribution<int>(0, 40)(random);
-        for (int i = 0; i < lineCount; ++i) {
-            text += RandomLine(random) + "\n";
+        for (int i = std::uniform_int_distribution<int>(0, maxLines)(random); i > 0; --i) {
+            text += RandomLine(random, sectionPercent, manyKeys) + "\n";
         }
         ProfileFile profile;
         ASSERT_EQ(profile.LoadFile(directory.Write("random.ini", text)), 1);
         std::vector<std::string> lines;
         for (const ProfileLine& line : profile.Lines()) {
-            lines.emplace_back(line.Text);
+            lines.emplace_back(profile.LineText(line));
             ASSERT_EQ(line.Kind, KindOf(lines.back()));
         }
+        const auto lineNumber = [&profile](const ProfileLine* line) {
+            return line == nullptr ? -1 : static_cast<int>(line - profile.Lines().data());
+        };
         for (int query = 0; query < 50; ++query) {
-            const std::string section = RandomName(random);
-            const std::string key = RandomName(random);
-            const WalkResult expected = Walk(lines, section, key);
+            const std::string section = RandomName(random, false);
+            const std::string key = RandomName(random, manyKeys);
+            const auto [sectionLine, keyLine, keyText] = Walk(lines, section, key);
             KeyLookup lookup;
             const bool found = profile.FindKey(section, key, lookup);
-            const auto lineNumber = [&profile](const ProfileLine* line) {
-                return line == nullptr ? -1 : static_cast<int>(line - profile.Lines().data());
-            };
-            SCOPED_TRACE("file:\n" + text + "section '" + section + "' key '" + key + "'");
-            ASSERT_EQ(lineNumber(profile.FindSection(section)), expected.SectionLine);
-            ASSERT_EQ(lineNumber(lookup.SectionLine), expected.SectionLine);
-            ASSERT_EQ(found, expected.KeyLine >= 0);
-            ASSERT_EQ(lineNumber(lookup.KeyLine), expected.KeyLine);
-            if (found) {
-                ASSERT_EQ(lookup.Value, expected.Value);
-                ASSERT_EQ(lookup.Comment, expected.Comment);
-                ASSERT_EQ(Upper(lookup.Key), Upper(key));
-            }
+            ASSERT_EQ(lineNumber(profile.FindSection(section)), sectionLine) << text << section;
+            ASSERT_EQ(lineNumber(lookup.SectionLine), sectionLine);
+            ASSERT_EQ(lineNumber(lookup.KeyLine), keyLine) << text << section << "/" << key;
+            ASSERT_EQ(found, keyLine >= 0);
+            ASSERT_EQ(found ? lookup.Key + "=" + lookup.Value + lookup.Comment : "", keyText);
         }
+    }
+}
+
+TEST(ProfileIndexAgreementTest, ShortSectionsAgreeWithAWalkFromTheTop) {
+    ExpectAgreement(20240611, 300, 40, 30, false);
+}
+
+TEST(ProfileIndexAgreementTest, SectionsLongerThanTheScanAgreeWithAWalkFromTheTop) {
+    ExpectAgreement(4711, 200, 4 * static_cast<int>(ProfileLineIndex::ScanLimit), 1, true);
+}
+
+TEST(ProfileIndexAgreementTest, KeysAroundTheScanLimitAreFound) {
+    TemporaryDirectory directory;
+    for (const std::size_t fillers : {ProfileLineIndex::ScanLimit - 1, ProfileLineIndex::ScanLimit,
+                                      ProfileLineIndex::ScanLimit + 1, 3 * ProfileLineIndex::ScanLimit}) {
+        std::string text = "[S]\n";
+        for (std::size_t i = 0; i < fillers; ++i) {
+            text += "filler" + std::to_string(i % 7) + "=x\n";
+        }
+        ProfileFile profile;
+        ASSERT_EQ(profile.LoadFile(
+                      directory.Write("long.ini", text + "Wanted=yes\nWANTED=again\n[T]\nWanted=no\n")),
+                  1);
+        EXPECT_EQ(profile.GetString("S", "Wanted", "-"), "yes") << fillers;
+        EXPECT_EQ(profile.GetString("S", "Missing", "-"), "-") << fillers;
+        EXPECT_EQ(profile.GetString("T", "Wanted", "-"), "no") << fillers;
     }
 }
 
