@@ -1,0 +1,385 @@
+// Figures of the event engine in simulation mode with a 5 ms poll cycle: tick
+// lateness, toggle-to-start and exit-to-acknowledge latency, sustained handshakes
+// against `qrix-sim handshake`, and the spawn-and-exit floor of the test tool.
+
+#include "app/core/SystemMessage.h"
+#include "config/EventConfiguration.h"
+#include "controller/SimulationBuffers.h"
+#include "events/Activation.h"
+#include "events/ObservationState.h"
+#include "events/PollTimer.h"
+#include "tools/qrix-sim/SharedArea.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <random>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+constexpr std::uint32_t PollCycleMs = 5;
+constexpr std::uint32_t ConfigurationId = 1;
+constexpr std::uint16_t EventOffset = 0x20;
+constexpr std::uint16_t AckInputOffset = 0x24;
+constexpr std::uint16_t AckOutputOffset = 0x40;
+
+struct Options {
+    double HandshakeSeconds = 60.0;
+    int LatencySamples = 300;
+    int Ticks = 2000;
+    int Spawns = 500;
+};
+
+std::int64_t NowMicroseconds() {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
+}
+
+double Percentile(std::vector<double> values, double fraction) {
+    if (values.empty())
+        return 0.0;
+    std::sort(values.begin(), values.end());
+    const auto rank = static_cast<std::size_t>(fraction * static_cast<double>(values.size()) + 0.999999);
+    return values[std::min(values.size(), std::max<std::size_t>(rank, 1)) - 1];
+}
+
+void PrintFigures(const std::string& name, const std::vector<double>& milliseconds, const std::string& goal) {
+    std::printf("%-28s n=%zu p50=%.3f ms p99=%.3f ms max=%.3f ms%s\n", name.c_str(), milliseconds.size(),
+                Percentile(milliseconds, 0.50), Percentile(milliseconds, 0.99),
+                milliseconds.empty() ? 0.0 : *std::max_element(milliseconds.begin(), milliseconds.end()),
+                goal.c_str());
+}
+
+// Runs a program and waits for it; its standard output is returned when asked for.
+int RunProgram(const std::vector<std::string>& arguments, std::string* output) {
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    int pipeEnds[2] = {-1, -1};
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    if (output != nullptr) {
+        if (::pipe2(pipeEnds, O_CLOEXEC) != 0)
+            return -1;
+        ::posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
+    }
+    pid_t pid = 0;
+    const int error = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    ::posix_spawn_file_actions_destroy(&actions);
+    if (output != nullptr) {
+        ::close(pipeEnds[1]);
+        char buffer[4096];
+        ssize_t got = 0;
+        while (error == 0 && (got = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0)
+            output->append(buffer, static_cast<std::size_t>(got));
+        ::close(pipeEnds[0]);
+    }
+    if (error != 0)
+        return -1;
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+class BenchState : public ObservationState, public MessageSink {
+public:
+    BenchState() { SetMainWindow(this); }
+    ~BenchState() override { SetMainWindow(nullptr); }
+    BenchState(const BenchState&) = delete;
+    BenchState& operator=(const BenchState&) = delete;
+
+    void RefreshCallCounts() override {}
+    void OnDeactivateButton() override {}
+    void AddMessage(const std::string& text) override {
+        std::lock_guard lock(m_Guard);
+        std::cerr << "message: " << text << std::endl;
+    }
+
+private:
+    std::mutex m_Guard;
+};
+
+// Both images under names of this run alone, removed at the end.
+class BenchAreas {
+public:
+    BenchAreas()
+        : m_InputName("/kavel_bench_" + std::to_string(::getpid()) + "_in"),
+          m_OutputName("/kavel_bench_" + std::to_string(::getpid()) + "_out") {
+        std::string error;
+        Input = SharedArea::Create(m_InputName, error);
+        Output = SharedArea::Create(m_OutputName, error);
+        if (!Input || !Output)
+            std::cerr << "cannot create the areas: " << error << std::endl;
+        SetSimulationBufferNames(m_InputName, m_OutputName);
+    }
+    ~BenchAreas() {
+        Input.reset();
+        Output.reset();
+        bool existed = false;
+        std::string error;
+        SharedArea::Remove(m_InputName, existed, error);
+        SharedArea::Remove(m_OutputName, existed, error);
+    }
+    BenchAreas(const BenchAreas&) = delete;
+    BenchAreas& operator=(const BenchAreas&) = delete;
+
+    const std::string& InputName() const { return m_InputName; }
+    const std::string& OutputName() const { return m_OutputName; }
+
+    std::optional<SharedArea> Input;
+    std::optional<SharedArea> Output;
+
+private:
+    std::string m_InputName;
+    std::string m_OutputName;
+};
+
+void PrepareObservation(BenchState& state) {
+    GlobalParameters parameters;
+    parameters.UniqueID = ConfigurationId;
+    parameters.EventVariable = "EventVar";
+    parameters.AcknowledgeVariable = "AckVar";
+    parameters.PollCycle = PollCycleMs;
+    Configurations().ClearConfigurations();
+    Configurations().AppendConfiguration(parameters);
+    state.Settings.UseSimEnvironment = 1;
+    state.Settings.UsedUniqueID = ConfigurationId;
+    state.References.Event = {EventOffset, 0, 4, 0};
+    state.References.Acknowledge = {AckInputOffset, AckOutputOffset, 4, 1};
+}
+
+void UseTool(ToolSlot& slot, const std::vector<std::string>& arguments) {
+    slot.Defined = 1;
+    slot.Runnable = 1;
+    slot.Program = KAVEL_TEST_APPLICATION;
+    slot.Arguments = arguments;
+    slot.CommandLine = slot.Program;
+}
+
+struct LatenessRecord {
+    std::int64_t Anchor = 0;
+    std::vector<double> Lateness;
+};
+
+void RecordLateness(void* argument) {
+    auto& record = *static_cast<LatenessRecord*>(argument);
+    const std::int64_t sinceAnchor = NowMicroseconds() - record.Anchor;
+    const std::int64_t period = PollCycleMs * 1000;
+    if (record.Lateness.size() < record.Lateness.capacity())
+        record.Lateness.push_back(static_cast<double>(sinceAnchor % period) / 1000.0);
+}
+
+void MeasureTickLateness(const Options& options) {
+    LatenessRecord record;
+    record.Lateness.reserve(static_cast<std::size_t>(options.Ticks));
+    record.Anchor = NowMicroseconds();
+    StartPollTimer(PollCycleMs, RecordLateness, &record);
+    const auto end = std::chrono::steady_clock::now() +
+                     std::chrono::milliseconds(static_cast<long long>(options.Ticks) * PollCycleMs + 500);
+    while (std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    StopPollTimer();
+    PrintFigures("tick lateness", record.Lateness, "   (goal p99 <= 0.5 ms)");
+}
+
+// Waits until the acknowledge bit 0 in the output image equals the event's.
+bool WaitForAcknowledge(const BenchAreas& areas, std::uint32_t event, std::int64_t& when) {
+    const std::int64_t deadline = NowMicroseconds() + 2000000;
+    while (NowMicroseconds() < deadline) {
+        if (((areas.Output->Read32(AckOutputOffset) ^ event) & 1u) == 0) {
+            when = NowMicroseconds();
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(20));
+    }
+    return false;
+}
+
+std::optional<std::int64_t> LastStartStamp(const std::string& logPath) {
+    std::ifstream log(logPath);
+    std::string line;
+    std::string last;
+    while (std::getline(log, line))
+        last = line;
+    const auto field = last.find(" mono_us=");
+    if (field == std::string::npos)
+        return std::nullopt;
+    return std::stoll(last.substr(field + 9));
+}
+
+void MeasureHandshakeLatency(const Options& options, BenchAreas& areas, const std::string& logPath) {
+    BenchState state;
+    PrepareObservation(state);
+    UseTool(state.ToolSlots[0], {"--log", logPath});
+    ActivateObservation(state);
+    std::mt19937 random(7);
+    std::vector<double> toStart;
+    std::vector<double> toAcknowledge;
+    for (int sample = 0; sample < options.LatencySamples; ++sample) {
+        // A random phase against the poll cycle.
+        std::this_thread::sleep_for(
+            std::chrono::microseconds(std::uniform_int_distribution<int>(0, 5000)(random)));
+        const std::uint32_t event = areas.Input->Read32(EventOffset) ^ 1u;
+        const std::int64_t toggled = NowMicroseconds();
+        areas.Input->Write32(EventOffset, event);
+        std::int64_t acknowledged = 0;
+        if (!WaitForAcknowledge(areas, event, acknowledged)) {
+            std::cerr << "sample " << sample << " was not acknowledged within 2 s" << std::endl;
+            break;
+        }
+        const auto started = LastStartStamp(logPath);
+        if (!started)
+            break;
+        toStart.push_back(static_cast<double>(*started - toggled) / 1000.0);
+        toAcknowledge.push_back(static_cast<double>(acknowledged - *started) / 1000.0);
+    }
+    DeactivateObservation(state);
+    PrintFigures("toggle -> tool start", toStart, "   (goal p99 <= 6 ms)");
+    PrintFigures("tool exit -> acknowledge", toAcknowledge,
+                 "   (goal p99 <= 6 ms; from the tool's log line)");
+    std::printf("%-28s %u of %d samples\n", "calls counted", state.ToolSlots[0].CallCount.load(),
+                options.LatencySamples);
+}
+
+std::map<std::string, std::string> KeyValues(const std::string& text) {
+    std::map<std::string, std::string> values;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const auto equals = line.find('=');
+        if (equals != std::string::npos)
+            values[line.substr(0, equals)] = line.substr(equals + 1);
+    }
+    return values;
+}
+
+void MeasureSustainedHandshakes(const Options& options, BenchAreas& areas) {
+    BenchState state;
+    PrepareObservation(state);
+    for (ToolSlot& slot : state.ToolSlots)
+        UseTool(slot, {"--log", "/dev/null"});
+    ActivateObservation(state);
+    std::string report;
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.3f", options.HandshakeSeconds);
+    const int code = RunProgram({QRIX_SIM,           "--input-name",
+                                 areas.InputName(),  "--output-name",
+                                 areas.OutputName(), "handshake",
+                                 "--event-offset",   std::to_string(EventOffset),
+                                 "--ack-in-offset",  std::to_string(AckInputOffset),
+                                 "--ack-out-offset", std::to_string(AckOutputOffset),
+                                 "--bits",           "all",
+                                 "--duration",       seconds,
+                                 "--timeout",        "2000",
+                                 "--seed",           "1"},
+                                &report);
+    DeactivateObservation(state);
+    const auto values = KeyValues(report);
+    auto value = [&](const std::string& key) {
+        const auto it = values.find(key);
+        return it == values.end() ? std::string("?") : it->second;
+    };
+    std::uint64_t calls = 0;
+    for (const ToolSlot& slot : state.ToolSlots)
+        calls += slot.CallCount;
+    std::printf("%-28s %s per s over %s s, 16 slots   (goal >= 1000 per s)\n", "sustained handshakes",
+                value("handshakes_per_s").c_str(), value("elapsed_s").c_str());
+    std::printf("%-28s p50=%s ms p99=%s ms max=%s ms\n", "  toggle -> acknowledge",
+                value("latency_p50_ms").c_str(), value("latency_p99_ms").c_str(),
+                value("latency_max_ms").c_str());
+    std::printf("%-28s toggles=%s handshakes=%s calls counted=%llu never acknowledged=%s qrix-sim exit=%d\n",
+                "  nothing lost", value("toggles").c_str(), value("handshakes").c_str(),
+                static_cast<unsigned long long>(calls), value("never_acknowledged").c_str(), code);
+}
+
+double MeasureSpawnFloor(const Options& options) {
+    std::vector<double> times;
+    const std::int64_t begin = NowMicroseconds();
+    for (int i = 0; i < options.Spawns; ++i) {
+        const std::int64_t start = NowMicroseconds();
+        RunProgram({KAVEL_TEST_APPLICATION, "--log", "/dev/null"}, nullptr);
+        times.push_back(static_cast<double>(NowMicroseconds() - start) / 1000.0);
+    }
+    const double elapsed = static_cast<double>(NowMicroseconds() - begin) / 1e6;
+    PrintFigures("floor: spawn and exit", times, "   (KavelTestApplication alone, one at a time)");
+    const double rate = elapsed > 0 ? options.Spawns / elapsed : 0.0;
+    std::printf("%-28s %.1f per s\n", "floor: sequential rate", rate);
+    return rate;
+}
+
+bool ParseOptions(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        if (argument == "--help") {
+            std::printf("Usage: bench_events [--duration S] [--samples N] [--ticks N] [--spawns N]\n"
+                        "  --duration S  seconds of sustained handshakes with qrix-sim (default 60)\n"
+                        "  --samples N   toggles for the start and acknowledge latencies (default 300)\n"
+                        "  --ticks N     poll ticks for the lateness (default 2000, 5 ms each)\n"
+                        "  --spawns N    runs of the test tool alone for the floor (default 500)\n");
+            std::exit(0);
+        }
+        if (value == nullptr)
+            return false;
+        ++i;
+        if (argument == "--duration")
+            options.HandshakeSeconds = std::clamp(std::atof(value), 0.1, 3600.0);
+        else if (argument == "--samples")
+            options.LatencySamples = std::clamp(std::atoi(value), 1, 100000);
+        else if (argument == "--ticks")
+            options.Ticks = std::clamp(std::atoi(value), 1, 1000000);
+        else if (argument == "--spawns")
+            options.Spawns = std::clamp(std::atoi(value), 1, 100000);
+        else
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!ParseOptions(argc, argv, options)) {
+        std::fprintf(stderr, "bench_events: bad arguments (see --help)\n");
+        return 2;
+    }
+    BenchAreas areas;
+    if (!areas.Input || !areas.Output)
+        return 1;
+    char folder[] = "/tmp/kavel-bench-XXXXXX";
+    if (::mkdtemp(folder) == nullptr)
+        return 1;
+    const std::string logPath = std::string(folder) + "/calls.log";
+    std::printf("event engine, simulation mode, poll cycle %u ms, %u cores\n", PollCycleMs,
+                std::thread::hardware_concurrency());
+    MeasureTickLateness(options);
+    MeasureHandshakeLatency(options, areas, logPath);
+    MeasureSustainedHandshakes(options, areas);
+    MeasureSpawnFloor(options);
+    ::unlink(logPath.c_str());
+    ::rmdir(folder);
+    return 0;
+}

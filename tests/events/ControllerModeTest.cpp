@@ -1,0 +1,143 @@
+#include "config/EventConfiguration.h"
+#include "events/Activation.h"
+#include "tests/events/EmulatorProcess.h"
+#include "tests/events/EventTestSupport.h"
+#include "tests/events/RecordingObservationState.h"
+#include "tests/platform/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr std::uint32_t ConfigurationId = 11;
+
+constexpr const char* Summary = "[GENERAL]\n"
+                                "AppName=Events\n"
+                                "VariablesCount=2\n"
+                                "[V0]\n"
+                                "Name=EventVar\n"
+                                "VarType=SPT\n"
+                                "DataType=USINT32\n"
+                                "DataDirection=IO\n"
+                                "InpSplitDataFieldOffs=0x0\n"
+                                "OutSplitDataFieldOffs=0x0\n"
+                                "[V1]\n"
+                                "Name=AckVar\n"
+                                "VarType=SPT\n"
+                                "DataType=USINT32\n"
+                                "DataDirection=IO\n"
+                                "InpSplitDataFieldOffs=0x4\n"
+                                "OutSplitDataFieldOffs=0x4\n";
+
+// Controller mode against the real emulator. Every test has a loopback address
+// of its own, so that other test programs may run emulators at the same time.
+class ControllerModeTest : public ::testing::Test {
+protected:
+    void Prepare(const std::string& address) {
+        Address = address;
+        GlobalParameters parameters;
+        parameters.UniqueID = ConfigurationId;
+        parameters.EventVariable = "EventVar";
+        parameters.AcknowledgeVariable = "AckVar";
+        parameters.PollCycle = 5;
+        Configurations().ClearConfigurations();
+        Configurations().AppendConfiguration(parameters);
+        State.Settings.UseSimEnvironment = 0;
+        State.Settings.UsedUniqueID = ConfigurationId;
+        State.Session.Paths.ControllerAddress = address;
+        State.References.Event = {0, 0, 4, 0};
+        State.References.Acknowledge = {4, 4, 4, 0};
+        Emulator.emplace(address, Folder.Write("summary.sta", Summary));
+    }
+
+    void TearDown() override { DeactivateObservation(State); }
+
+    std::vector<std::string> Tool(int slot) { return {"--log", Log, "slot=" + std::to_string(slot)}; }
+
+    bool AcknowledgeBecomes(std::uint32_t value) {
+        return WaitUntil([&] { return Emulator->OutputValue("AckVar") == value; });
+    }
+
+    TempFolder Folder;
+    std::string Log = Folder.File("calls.log");
+    std::string Address;
+    std::optional<EmulatorProcess> Emulator;
+    RecordingObservationState State;
+};
+
+TEST_F(ControllerModeTest, TogglesOfTheControllerAreHandledAndAcknowledgedInItsOutputImage) {
+    Prepare("127.0.0.61");
+    ASSERT_TRUE(Emulator->Start());
+    for (int slot : {0, 1, 3})
+        State.ConfigureTestTool(slot, Tool(slot));
+    ActivateObservation(State);
+    ASSERT_EQ(State.ObservationActive, 1);
+    EXPECT_TRUE(State.HasMessageContaining("---- Highspeed TCP/IP connection opened to <127.0.0.61>!"));
+
+    ASSERT_TRUE(Emulator->Command("toggle EventVar 3"));
+    ASSERT_TRUE(AcknowledgeBecomes(0x8));
+    EXPECT_EQ(State.ToolSlots[3].CallCount, 1u);
+    // Two bits in one read: both tools run, and both bits come back.
+    ASSERT_TRUE(Emulator->Command("set EventVar 11"));
+    ASSERT_TRUE(AcknowledgeBecomes(11));
+    EXPECT_EQ(State.ToolSlots[0].CallCount, 1u);
+    EXPECT_EQ(State.ToolSlots[1].CallCount, 1u);
+    EXPECT_EQ(ReadToolLog(Log).size(), 3u);
+
+    DeactivateObservation(State);
+    EXPECT_TRUE(State.HasMessageContaining("---- Highspeed TCP/IP connection to <127.0.0.61> closed!"));
+}
+
+TEST_F(ControllerModeTest, WithoutAControllerActivationNamesTheSummaryPathAndDeactivates) {
+    Prepare("127.0.0.62");
+    ActivateObservation(State);
+    EXPECT_EQ(State.ObservationActive, 0);
+    EXPECT_EQ(State.DeactivateButtonCount, 1);
+    EXPECT_TRUE(State.HasMessageContaining("Error ! Online was no device configuration for " +
+                                           SummaryFilePath() + " available !"));
+}
+
+TEST_F(ControllerModeTest, VariablesThatDoNotMatchTheControllerStopTheActivation) {
+    Prepare("127.0.0.63");
+    ASSERT_TRUE(Emulator->Start());
+    State.References.Acknowledge.InputOffset = 8;
+    ActivateObservation(State);
+    EXPECT_EQ(State.ObservationActive, 0);
+    EXPECT_EQ(State.DeactivateButtonCount, 1);
+    EXPECT_TRUE(State.HasMessageContaining(
+        "Error ! The data of configured and the selected variables do not match !"));
+    EXPECT_FALSE(State.HasMessageContaining("Highspeed TCP/IP connection opened"));
+}
+
+TEST_F(ControllerModeTest, ObservationGoesOnWhenTheControllerComesBack) {
+    Prepare("127.0.0.64");
+    ASSERT_TRUE(Emulator->Start());
+    State.ConfigureTestTool(1, Tool(1));
+    State.ConfigureTestTool(5, Tool(5));
+    ActivateObservation(State);
+    ASSERT_TRUE(Emulator->Command("toggle EventVar 1"));
+    ASSERT_TRUE(AcknowledgeBecomes(0x2));
+
+    const std::size_t linesBefore = State.Messages().size();
+    Emulator->Kill();
+    ASSERT_TRUE(WaitUntil([&] {
+        const auto lines = State.Messages();
+        for (std::size_t i = linesBefore; i < lines.size(); ++i) {
+            if (lines[i].rfind("**** ", 0) == 0)
+                return true;
+        }
+        return false;
+    }));
+    ASSERT_TRUE(Emulator->Start());
+    // The new controller starts from zero images: bit 1 reads as toggled, bit 5 is.
+    ASSERT_TRUE(Emulator->Command("toggle EventVar 5"));
+    EXPECT_TRUE(WaitUntil([&] {
+        const auto ack = Emulator->OutputValue("AckVar");
+        return ack && (*ack & 0x20u) != 0;
+    }));
+    EXPECT_EQ(State.ToolSlots[5].CallCount, 1u);
+}
+
+} // namespace

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+// Path of the test tool, given by the build.
+std::string TestToolPath();
+
+// Polls `condition` every millisecond until it holds or `timeout` has passed.
+bool WaitUntil(const std::function<bool()>& condition,
+               std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
+
+// One line of the test tool's log.
+struct ToolLogEntry {
+    pid_t ProcessId = 0;
+    std::uint64_t MonotonicMicroseconds = 0;
+    pid_t ChildId = 0;
+    std::vector<std::string> Arguments; // argv[0] first
+};
+
+// The lines of a log file; a line that does not parse fails the test that reads it.
+std::vector<ToolLogEntry> ReadToolLog(const std::string& path);
+
+// True when the process is gone or only a zombie is left of it.
+bool ProcessEnded(pid_t processId);
+
+// A name for shared memory or files that no other test (or run) uses.
+std::string UniqueName(const std::string& stem);
+
+// Runs a program with these arguments (argv[0] is the program) and returns its
+// exit code; -1 when it could not start, was killed, or ran past `timeout`.
+int RunProgram(const std::vector<std::string>& argv,
+               std::chrono::milliseconds timeout = std::chrono::seconds(10), pid_t* processId = nullptr);

@@ -1,0 +1,127 @@
+#include "events/ToolRunner.h"
+#include "tests/events/EventTestSupport.h"
+#include "tests/events/RecordingObservationState.h"
+#include "tests/platform/TempFolder.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <limits>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+void BeginRun(ToolSlot& slot) {
+    slot.Running = 1;
+    slot.Finished = 0;
+    StartToolRunner(&slot);
+}
+
+class ToolRunnerTest : public ::testing::Test {
+protected:
+    TempFolder Folder;
+    std::string Log = Folder.File("calls.log");
+    RecordingObservationState State;
+    ToolSlot& Slot = State.ToolSlots[0];
+};
+
+TEST_F(ToolRunnerTest, StartsTheProgramWithItsArgumentsInAProcessGroupOfItsOwn) {
+    State.ConfigureTestTool(0, {"--log", Log, "--sleep", "300", "two words", "\"quoted\"", ""});
+    BeginRun(Slot);
+    ASSERT_TRUE(Slot.WorkerThread.joinable());
+    ASSERT_TRUE(WaitUntil([&] { return ReadToolLog(Log).size() == 1; }));
+    const ToolLogEntry entry = ReadToolLog(Log)[0];
+    EXPECT_EQ(entry.Arguments, (std::vector<std::string>{TestToolPath(), "--log", Log, "--sleep", "300",
+                                                         "two words", "\"quoted\"", ""}));
+    EXPECT_EQ(::getpgid(entry.ProcessId), entry.ProcessId);
+    EXPECT_EQ(Slot.Finished, 0);
+    ASSERT_TRUE(WaitUntil([&] { return Slot.Finished == 1; }));
+    Slot.WorkerThread.join();
+    EXPECT_TRUE(ProcessEnded(entry.ProcessId));
+    EXPECT_EQ(Slot.Running, 1); // only the acknowledge pass clears it
+}
+
+TEST_F(ToolRunnerTest, AProgramWithoutAFolderIsSearchedLikeTheShellWould) {
+    Slot.Runnable = 1;
+    Slot.Program = "true";
+    BeginRun(Slot);
+    EXPECT_TRUE(WaitUntil([&] { return Slot.Finished == 1; }));
+    StartToolRunner(nullptr);
+}
+
+TEST_F(ToolRunnerTest, AMissingProgramLeavesTheSlotRunningAndSaysWhy) {
+    Slot.Runnable = 1;
+    Slot.Program = Folder.File("missing-tool");
+    Slot.CommandLine = Slot.Program + " --flag";
+    BeginRun(Slot);
+    ASSERT_TRUE(WaitUntil([&] { return State.HasMessageContaining("could not be started"); }));
+    EXPECT_EQ(State.Messages().back(),
+              "The process " + Slot.CommandLine + " could not be started ! No such file or directory\n");
+    // Deactivation finds no process: nothing is stopped, nothing acknowledged.
+    TerminateRunningTools(State);
+    EXPECT_FALSE(Slot.WorkerThread.joinable());
+    EXPECT_EQ(Slot.Running, 1);
+    EXPECT_EQ(Slot.Finished, 0);
+    EXPECT_EQ(State.Messages().size(), 1u);
+}
+
+TEST_F(ToolRunnerTest, TerminationKillsTheToolAndTheChildItStarted) {
+    State.ConfigureTestTool(0, {"--log", Log, "--sleep", "30000", "--spawn-child", "30000"});
+    BeginRun(Slot);
+    ASSERT_TRUE(WaitUntil([&] { return ReadToolLog(Log).size() == 1; }));
+    const ToolLogEntry entry = ReadToolLog(Log)[0];
+    ASSERT_GT(entry.ChildId, 0);
+    TerminateRunningTools(State);
+    EXPECT_EQ(Slot.Finished, 1);
+    EXPECT_TRUE(WaitUntil([&] { return ProcessEnded(entry.ProcessId) && ProcessEnded(entry.ChildId); }));
+    Slot.WorkerThread.join();
+    EXPECT_TRUE(State.Messages().empty());
+}
+
+TEST_F(ToolRunnerTest, TerminationRightAfterTheStartNeverLeavesAToolBehind) {
+    State.ConfigureTestTool(0, {"--log", Log, "--sleep", "30000"});
+    int cancelled = 0;
+    for (int run = 0; run < 40; ++run) {
+        BeginRun(Slot);
+        // From before the worker takes the guard to well after the tool has started.
+        std::this_thread::sleep_for(std::chrono::microseconds((run % 8) * (run % 8) * 100));
+        TerminateRunningTools(State);
+        ASSERT_EQ(Slot.Finished, 1);
+        // The worker returns only once its process is reaped, or when it started none.
+        ASSERT_TRUE(WaitUntil([&] {
+            std::lock_guard lock(Slot.Process.Guard);
+            return Slot.Process.Cancelled || (Slot.Process.ProcessId != 0 && Slot.Process.Reaped);
+        }));
+        Slot.WorkerThread.join();
+        Slot.Running = 0;
+        cancelled += Slot.Process.Cancelled ? 1 : 0;
+    }
+    EXPECT_LT(cancelled, 40);
+    for (const ToolLogEntry& entry : ReadToolLog(Log))
+        EXPECT_TRUE(ProcessEnded(entry.ProcessId));
+}
+
+TEST_F(ToolRunnerTest, IdleAndFinishedSlotsAreLeftAloneAndAFailedStopIsReported) {
+    State.ToolSlots[1].Running = 1; // finished, not yet acknowledged
+    State.ToolSlots[2].CommandLine = "stubborn-tool";
+    State.ToolSlots[2].Running = 1;
+    State.ToolSlots[2].Finished = 0;
+    {
+        std::lock_guard lock(State.ToolSlots[2].Process.Guard);
+        State.ToolSlots[2].Process.ProcessId = std::numeric_limits<pid_t>::max();
+        State.ToolSlots[2].Process.Reaped = false;
+    }
+    TerminateRunningTools(State);
+    EXPECT_EQ(State.ToolSlots[0].Finished, 1);
+    EXPECT_EQ(State.ToolSlots[1].Finished, 1);
+    EXPECT_EQ(State.ToolSlots[2].Finished, 0);
+    EXPECT_EQ(State.Messages(),
+              std::vector<std::string>{"The process stubborn-tool could not be stopped ! No such process\n"});
+    std::lock_guard lock(State.ToolSlots[2].Process.Guard);
+    State.ToolSlots[2].Process.Reaped = true;
+    State.ToolSlots[2].Running = 0;
+}
+
+} // namespace
