@@ -5,8 +5,8 @@
 DialogUnits::DialogUnits(const QFont& font) {
     const QFontMetrics metrics(font);
     // The average over the 52 letters, rounded as dialog templates always were.
-    const int letters = metrics.horizontalAdvance(
-        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int letters =
+        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     m_BaseWidth = (letters / 26 + 1) / 2;
     m_BaseHeight = metrics.height();
     if (m_BaseWidth <= 0)
@@ -15,9 +15,13 @@ DialogUnits::DialogUnits(const QFont& font) {
         m_BaseHeight = 13;
 }
 
-int DialogUnits::X(int units) const { return units * m_BaseWidth / 4; }
+int DialogUnits::X(int units) const {
+    return units * m_BaseWidth / 4;
+}
 
-int DialogUnits::Y(int units) const { return units * m_BaseHeight / 8; }
+int DialogUnits::Y(int units) const {
+    return units * m_BaseHeight / 8;
+}
 
 QRect DialogUnits::Rect(int x, int y, int width, int height) const {
     return QRect(X(x), Y(y), X(x + width) - X(x), Y(y + height) - Y(y));

@@ -18,9 +18,13 @@
 
 namespace {
 
-QString FromText(const std::string& text) { return QString::fromLocal8Bit(text.data(), int(text.size())); }
+QString FromText(const std::string& text) {
+    return QString::fromLocal8Bit(text.data(), int(text.size()));
+}
 
-std::string ToText(const QString& text) { return text.toLocal8Bit().toStdString(); }
+std::string ToText(const QString& text) {
+    return text.toLocal8Bit().toStdString();
+}
 
 // "description|pattern|...||" as the classic dialogs take it, as Qt's "description (pattern)".
 QString QtFilter(const std::string& filter) {
@@ -29,7 +33,8 @@ QString QtFilter(const std::string& filter) {
     for (int i = 0; i + 1 < parts.size(); i += 2) {
         if (parts[i].isEmpty())
             break;
-        filters << QStringLiteral("%1 (%2)").arg(parts[i], QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' ')));
+        filters << QStringLiteral("%1 (%2)").arg(
+            parts[i], QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' ')));
     }
     return filters.join(QStringLiteral(";;"));
 }
@@ -45,14 +50,17 @@ const char* const FlatButtonStyle =
 } // namespace
 
 // The icon lives in a static library: its resources must be pulled in by name.
-static void InitialiseResources() { Q_INIT_RESOURCE(window); }
+static void InitialiseResources() {
+    Q_INIT_RESOURCE(window);
+}
 
 EventManagerWindow::EventManagerWindow(QWidget* parent) : QDialog(parent) {
     InitialiseResources();
     setWindowTitle(QStringLiteral("q.rix Windows Application Eventmanager"));
     setWindowIcon(QIcon(QStringLiteral(":/eventmanager.png")));
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
     CreateControls();
     m_Logic = std::make_unique<EventManagerDialog>(*this, *this);
     SetUpToolTable();
@@ -109,13 +117,14 @@ void EventManagerWindow::CreateControls() {
     m_PathLabel.setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_ConfigurationLabel.setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_PathEdit.setReadOnly(true);
-    m_ConfigurationBox.setMaxVisibleItems(qMax(1, (units.Y(179) - units.Y(15)) / qMax(1, fontMetrics().height() + 2)));
+    m_ConfigurationBox.setMaxVisibleItems(
+        qMax(1, (units.Y(179) - units.Y(15)) / qMax(1, fontMetrics().height() + 2)));
     m_MessageList.setSelectionMode(QAbstractItemView::SingleSelection);
     m_MessageList.setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_MessageList.setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_MessageList.setUniformItemSizes(true);
-    for (QPushButton* button : {&m_ActivateButton, &m_BrowseButton, &m_DeactivateButton, &m_DeleteMessagesButton,
-                                &m_RereadButton}) {
+    for (QPushButton* button : {&m_ActivateButton, &m_BrowseButton, &m_DeactivateButton,
+                                &m_DeleteMessagesButton, &m_RereadButton}) {
         button->setStyleSheet(QString::fromLatin1(FlatButtonStyle));
         button->setAutoDefault(false);
     }
@@ -129,7 +138,8 @@ void EventManagerWindow::SetUpToolTable() {
     m_Grid.SetColumnCount(3);
     const COLORREF buttonFace = SystemColour(COLOR_BTNFACE);
     m_Grid.SetGridBackColour(buttonFace);
-    for (auto [fixedRow, fixedCol] : {std::pair{true, false}, std::pair{false, true}, std::pair{true, true}}) {
+    for (auto [fixedRow, fixedCol] :
+         {std::pair{true, false}, std::pair{false, true}, std::pair{true, true}}) {
         CGridDefaultCell* cell = m_Grid.GetDefaultCell(fixedRow, fixedCol);
         cell->SetBackColour(buttonFace);
         cell->SetTextColour(SystemColour(COLOR_BTNTEXT));
@@ -177,7 +187,8 @@ void EventManagerWindow::SetUpToolTable() {
 void EventManagerWindow::ConnectHandlers() {
     EventManagerDialog* logic = m_Logic.get();
     connect(&m_BrowseButton, &QPushButton::clicked, this, [logic] { logic->OnBrowseConfiguration(); });
-    connect(&m_ConfigurationBox, &QComboBox::activated, this, [logic](int) { logic->OnConfigurationChosen(); });
+    connect(&m_ConfigurationBox, &QComboBox::activated, this,
+            [logic](int) { logic->OnConfigurationChosen(); });
     connect(&m_ActivateButton, &QPushButton::clicked, this, [logic] { logic->OnActivateButton(); });
     connect(&m_DeactivateButton, &QPushButton::clicked, this, [logic] { logic->OnDeactivateButton(); });
     connect(&m_StartOnOpenBox, &QCheckBox::clicked, this, [logic] { logic->OnStartOnOpenClicked(); });
@@ -205,7 +216,9 @@ void EventManagerWindow::SetEditText(int id, const std::string& text) {
     }
 }
 
-void EventManagerWindow::ResetComboBox() { m_ConfigurationBox.clear(); }
+void EventManagerWindow::ResetComboBox() {
+    m_ConfigurationBox.clear();
+}
 
 int EventManagerWindow::InsertComboItem(int index, const std::string& text) {
     if (index < 0 || index > m_ConfigurationBox.count())
@@ -222,11 +235,17 @@ std::int64_t EventManagerWindow::ComboItemData(int index) const {
     return m_ConfigurationBox.itemData(index).toLongLong();
 }
 
-int EventManagerWindow::ComboItemCount() const { return m_ConfigurationBox.count(); }
+int EventManagerWindow::ComboItemCount() const {
+    return m_ConfigurationBox.count();
+}
 
-int EventManagerWindow::ComboCurrentSelection() const { return m_ConfigurationBox.currentIndex(); }
+int EventManagerWindow::ComboCurrentSelection() const {
+    return m_ConfigurationBox.currentIndex();
+}
 
-void EventManagerWindow::SetComboCurrentSelection(int index) { m_ConfigurationBox.setCurrentIndex(index); }
+void EventManagerWindow::SetComboCurrentSelection(int index) {
+    m_ConfigurationBox.setCurrentIndex(index);
+}
 
 void EventManagerWindow::SetCheck(int id, bool checked) {
     if (auto* box = qobject_cast<QCheckBox*>(Control(id)))
@@ -253,16 +272,22 @@ int EventManagerWindow::AppendMessageLine(const std::string& text) {
     return m_MessageList.count() - 1;
 }
 
-void EventManagerWindow::RemoveMessageLine(int index) { delete m_MessageList.takeItem(index); }
+void EventManagerWindow::RemoveMessageLine(int index) {
+    delete m_MessageList.takeItem(index);
+}
 
 void EventManagerWindow::SelectMessageLine(int index) {
     m_MessageList.setCurrentRow(index);
     m_MessageList.scrollToItem(m_MessageList.item(index));
 }
 
-void EventManagerWindow::ClearMessageLines() { m_MessageList.clear(); }
+void EventManagerWindow::ClearMessageLines() {
+    m_MessageList.clear();
+}
 
-void EventManagerWindow::Minimize() { showMinimized(); }
+void EventManagerWindow::Minimize() {
+    showMinimized();
+}
 
 std::optional<std::string> EventManagerWindow::ChooseOpenFile(const OpenFileRequest& request) {
     QFileDialog dialog(nullptr, QString(), FromText(request.InitialDirectory), QtFilter(request.Filter));
@@ -281,20 +306,28 @@ std::optional<std::string> EventManagerWindow::ChooseOpenFile(const OpenFileRequ
     return ToText(dialog.selectedFiles().first());
 }
 
-void EventManagerWindow::BeginWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+void EventManagerWindow::BeginWaitCursor() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
 
-void EventManagerWindow::EndWaitCursor() { QApplication::restoreOverrideCursor(); }
+void EventManagerWindow::EndWaitCursor() {
+    QApplication::restoreOverrideCursor();
+}
 
 void EventManagerWindow::PostMessageDelivery() {
     // Any thread: a queued call never waits for this window's thread.
-    QMetaObject::invokeMethod(this, [this] { m_Logic->DeliverPendingMessages(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { m_Logic->DeliverPendingMessages(); }, Qt::QueuedConnection);
 }
 
 void EventManagerWindow::PostCallCountRefresh() {
-    QMetaObject::invokeMethod(this, [this] { m_Logic->ApplyCallCounts(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { m_Logic->ApplyCallCounts(); }, Qt::QueuedConnection);
 }
 
-bool EventManagerWindow::SetItem(const GridItem& item) { return m_Grid.SetItem(item); }
+bool EventManagerWindow::SetItem(const GridItem& item) {
+    return m_Grid.SetItem(item);
+}
 
 bool EventManagerWindow::SetItemBackColour(int row, int col, COLORREF colour) {
     return m_Grid.SetItemBackColour(row, col, colour);
@@ -304,7 +337,9 @@ bool EventManagerWindow::SetItemTextColour(int row, int col, COLORREF colour) {
     return m_Grid.SetItemTextColour(row, col, colour);
 }
 
-void EventManagerWindow::Invalidate() { m_Grid.Refresh(); }
+void EventManagerWindow::Invalidate() {
+    m_Grid.Refresh();
+}
 
 void EventManagerWindow::accept() {
     if (m_Closed)

@@ -56,16 +56,16 @@ struct ControlRow {
 // Every control with an id as the dialog template places it (dialog units).
 const ControlRow Layout[] = {
     {IDC_ACTIVATE_OBSERVATION, 36, 289, 151, 14}, {IDC_CONFIGURATION_PATH, 85, 11, 280, 15},
-    {IDC_BROWSE_CONFIGURATION, 368, 11, 23, 15}, {IDC_USE_SIMULATION, 267, 51, 120, 14},
-    {IDC_TOOL_TABLE, 12, 80, 375, 203},          {IDC_DEACTIVATE_OBSERVATION, 218, 289, 146, 14},
-    {IDC_START_ON_OPEN, 9, 51, 120, 14},         {IDC_MINIMIZE_ON_START, 138, 51, 120, 14},
-    {IDC_DELETE_MESSAGES, 281, 381, 115, 15},    {IDC_MESSAGE_LIST, 4, 311, 392, 64},
+    {IDC_BROWSE_CONFIGURATION, 368, 11, 23, 15},  {IDC_USE_SIMULATION, 267, 51, 120, 14},
+    {IDC_TOOL_TABLE, 12, 80, 375, 203},           {IDC_DEACTIVATE_OBSERVATION, 218, 289, 146, 14},
+    {IDC_START_ON_OPEN, 9, 51, 120, 14},          {IDC_MINIMIZE_ON_START, 138, 51, 120, 14},
+    {IDC_DELETE_MESSAGES, 281, 381, 115, 15},     {IDC_MESSAGE_LIST, 4, 311, 392, 64},
     {IDC_REREAD_CONFIGURATION, 4, 381, 115, 15},
 };
 
 // The controls that follow ControlStateCode; the grid and "Delete messages" never lock.
-const int Lockable[] = {IDC_BROWSE_CONFIGURATION,  IDC_USE_CONFIGURATION,    IDC_START_ON_OPEN,
-                        IDC_MINIMIZE_ON_START,     IDC_USE_SIMULATION,       IDC_ACTIVATE_OBSERVATION,
+const int Lockable[] = {IDC_BROWSE_CONFIGURATION,  IDC_USE_CONFIGURATION, IDC_START_ON_OPEN,
+                        IDC_MINIMIZE_ON_START,     IDC_USE_SIMULATION,    IDC_ACTIVATE_OBSERVATION,
                         IDC_DEACTIVATE_OBSERVATION};
 
 class WindowTest : public ::testing::Test {
@@ -140,10 +140,10 @@ TEST_F(WindowTest, ControlsStandWhereTheDialogTemplatePutsThem) {
 
     // Tab order: Activate, path, browse, combo, simulation, grid, Deactivate, the two
     // start options, Delete messages, the list, reread.
-    const int order[] = {IDC_ACTIVATE_OBSERVATION, IDC_CONFIGURATION_PATH, IDC_BROWSE_CONFIGURATION,
-                         IDC_USE_CONFIGURATION,    IDC_USE_SIMULATION,     IDC_TOOL_TABLE,
-                         IDC_DEACTIVATE_OBSERVATION, IDC_START_ON_OPEN,    IDC_MINIMIZE_ON_START,
-                         IDC_DELETE_MESSAGES,      IDC_MESSAGE_LIST,       IDC_REREAD_CONFIGURATION};
+    const int order[] = {IDC_ACTIVATE_OBSERVATION,   IDC_CONFIGURATION_PATH, IDC_BROWSE_CONFIGURATION,
+                         IDC_USE_CONFIGURATION,      IDC_USE_SIMULATION,     IDC_TOOL_TABLE,
+                         IDC_DEACTIVATE_OBSERVATION, IDC_START_ON_OPEN,      IDC_MINIMIZE_ON_START,
+                         IDC_DELETE_MESSAGES,        IDC_MESSAGE_LIST,       IDC_REREAD_CONFIGURATION};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
         QWidget* next = Control(order[i])->nextInFocusChain();
         while (next != nullptr && next->property("controlId").isNull())
@@ -211,7 +211,8 @@ TEST_F(WindowTest, ReadyObservingAndBackFollowTheControlStateCode) {
 TEST_F(WindowTest, AConfigurationWithoutToolsLoadsButCannotBeActivated) {
     Workspace.WriteSummary("summary.sta", StandardVariables());
     AppSettings settings;
-    settings.PathToKavelCfg = Workspace.WriteProject("p.ADPXML", {{"1", "Empty", "EventVar", "AckVar", "5", {}}});
+    settings.PathToKavelCfg =
+        Workspace.WriteProject("p.ADPXML", {{"1", "Empty", "EventVar", "AckVar", "5", {}}});
     settings.UseSimEnvironment = 1;
     settings.ActivateOnStart = 1;
     settings.MinimizeOnStart = 1;
@@ -321,8 +322,9 @@ TEST(EventManagerApp, ASecondInstanceSaysSoAndOpensNoWindow) {
     EXPECT_EQ(EventManagerApp(name).InitInstance(), 1);
     SetModalBoxHandler(nullptr);
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0], "System message (Kavel - Application)|Only one instance of the application is allowed !|" +
-                            std::to_string(MB_ICONHAND | MB_TOPMOST));
+    EXPECT_EQ(boxes[0],
+              "System message (Kavel - Application)|Only one instance of the application is allowed !|" +
+                  std::to_string(MB_ICONHAND | MB_TOPMOST));
     EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty() ||
                 std::none_of(QApplication::topLevelWidgets().begin(), QApplication::topLevelWidgets().end(),
                              [](QWidget* w) { return qobject_cast<EventManagerWindow*>(w) != nullptr; }));
