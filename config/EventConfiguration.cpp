@@ -130,11 +130,7 @@ bool ReadToolConfigurations() {
     if (!ReadConfigurationPath(path))
         return false;
     pugi::xml_document document;
-    if (!OpenProjectDocument(path, document))
-        return false;
-    const pugi::xml_node advanced = FindChildElement(document, "AdvancedPara");
-    const pugi::xml_node kavel = FindChildElement(advanced, "KavelPara");
-    const pugi::xml_node data = FindChildElement(kavel, "KavelData");
+    const pugi::xml_node data = OpenProjectSection(path, document, "KavelData");
     if (!data)
         return false;
     // The first "KVDATA" and every sibling after it, whatever its name.

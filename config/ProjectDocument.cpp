@@ -1,7 +1,7 @@
 #include "config/ProjectDocument.h"
 
-#include "platform/FileContent.h"
 #include "config/XmlNesting.h"
+#include "platform/FileContent.h"
 
 namespace {
 
@@ -34,6 +34,15 @@ bool OpenProjectDocument(const std::string& path, pugi::xml_document& document) 
         return false;
     }
     return true;
+}
+
+pugi::xml_node OpenProjectSection(const std::string& path, pugi::xml_document& document,
+                                  const std::string& section) {
+    if (!OpenProjectDocument(path, document))
+        return {};
+    const pugi::xml_node advanced = FindChildElement(document, "AdvancedPara");
+    const pugi::xml_node kavel = FindChildElement(advanced, "KavelPara");
+    return FindChildElement(kavel, section);
 }
 
 pugi::xml_node FindChildElement(const pugi::xml_node& node, const std::string& name) {

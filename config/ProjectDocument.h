@@ -9,6 +9,12 @@
 // than 1000 elements deep, or not well-formed XML is refused (false).
 bool OpenProjectDocument(const std::string& path, pugi::xml_document& document);
 
+// Loads the project file at `path` into `document` and gives its section
+// "AdvancedPara"/"KavelPara"/`section`; an empty node when the file cannot be
+// loaded or that section is missing.
+pugi::xml_node OpenProjectSection(const std::string& path, pugi::xml_document& document,
+                                  const std::string& section);
+
 // The first child element of `node` named exactly `name`; an empty node when none.
 pugi::xml_node FindChildElement(const pugi::xml_node& node, const std::string& name);
 

@@ -39,11 +39,7 @@ bool ReadProjectPaths(ProjectPaths& paths) {
         return false;
     }
     pugi::xml_document document;
-    if (!OpenProjectDocument(path, document))
-        return false;
-    const pugi::xml_node advanced = FindChildElement(document, "AdvancedPara");
-    const pugi::xml_node kavel = FindChildElement(advanced, "KavelPara");
-    const pugi::xml_node pathData = FindChildElement(kavel, "PathData");
+    const pugi::xml_node pathData = OpenProjectSection(path, document, "PathData");
     if (!pathData)
         return false;
 

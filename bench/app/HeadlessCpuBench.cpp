@@ -6,10 +6,10 @@
 #include "app/core/AppSettings.h"
 #include "controller/SimulationBuffers.h"
 #include "platform/SingleInstanceLock.h"
-#include "tests/app/ChildProcess.h"
 #include "tests/app/InstalledObserver.h"
 #include "tests/app/SimulationAreas.h"
 #include "tests/app/TestWorkspace.h"
+#include "tests/support/ChildProcess.h"
 
 #include <unistd.h>
 
@@ -123,7 +123,7 @@ int main(int argc, char** argv) {
     const std::string observerPath = InstallObserver(workspace.Folder());
 
     ChildProcess observer({observerPath});
-    if (!observer.WaitForOutput("Observing", 10000)) {
+    if (!observer.WaitForOutput("Observing", std::chrono::milliseconds(10000))) {
         std::fprintf(stderr, "the observer did not start:\n%s\n", observer.Output().c_str());
         return 1;
     }
@@ -142,7 +142,7 @@ int main(int argc, char** argv) {
     const long long scheduledAfter = ScheduledNanoseconds(observer.Pid());
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     observer.Signal(SIGTERM);
-    const auto exitCode = observer.WaitForExit(10000);
+    const auto exitCode = observer.WaitForExit(std::chrono::milliseconds(10000));
     if (before < 0 || after < 0) {
         std::fprintf(stderr, "cannot read /proc/%d/stat\n", static_cast<int>(observer.Pid()));
         return 1;

@@ -4,8 +4,8 @@
 
 #include "app/logic/EventManagerDialog.h"
 #include "tests/app/RecordingControls.h"
-#include "tests/app/RecordingToolTable.h"
 #include "tests/app/TestWorkspace.h"
+#include "tests/support/RecordingToolTable.h"
 
 #include <algorithm>
 #include <chrono>

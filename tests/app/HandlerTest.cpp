@@ -10,16 +10,14 @@ protected:
         Project = WriteStandardProject();
         Dialog->OnInitDialog();
         ASSERT_EQ(Dialog->ControlStateCode, 160);
-        SettingsBefore = Workspace.ReadWholeFile(Workspace.SettingsFile());
+        SettingsBefore = TempFolder::Read(Workspace.SettingsFile());
         LoadsBefore = Controls.WaitCursorShown;
         Dialog->LastEventValue = 0x15;
         Dialog->LastAckValue = 0x14;
     }
 
     bool Reloaded() const { return Controls.WaitCursorShown > LoadsBefore; }
-    bool SettingsUnchanged() const {
-        return Workspace.ReadWholeFile(Workspace.SettingsFile()) == SettingsBefore;
-    }
+    bool SettingsUnchanged() const { return TempFolder::Read(Workspace.SettingsFile()) == SettingsBefore; }
     bool LastValuesReset() const { return Dialog->LastEventValue == 0 && Dialog->LastAckValue == 0; }
 
     std::string Project;

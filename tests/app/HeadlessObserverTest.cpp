@@ -1,7 +1,8 @@
-#include "tests/app/ChildProcess.h"
 #include "tests/app/InstalledObserver.h"
 #include "tests/app/SimulationAreas.h"
 #include "tests/app/TestWorkspace.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/WaitUntil.h"
 
 #include "controller/SimulationBuffers.h"
 #include "platform/SingleInstanceLock.h"
@@ -18,7 +19,7 @@ namespace {
 
 constexpr std::uint32_t EventInput = 0x10;
 constexpr std::uint32_t AckOutput = 0x24;
-constexpr int StartTimeoutMs = 10000;
+constexpr std::chrono::milliseconds StartTimeout{10000};
 
 // The observer copied into the workspace, so that its settings file is the workspace's.
 class HeadlessObserverTest : public ::testing::Test {
@@ -35,15 +36,15 @@ protected:
 
 TEST_F(HeadlessObserverTest, ExplainsItselfAndRefusesOtherOptions) {
     ChildProcess help({EVENTMANAGER_HEADLESS_PATH, "--help"});
-    EXPECT_EQ(help.WaitForExit(StartTimeoutMs), 0);
+    EXPECT_EQ(help.WaitForExit(StartTimeout), 0);
     EXPECT_NE(help.Output().find("SIGHUP"), std::string::npos);
 
     ChildProcess version({EVENTMANAGER_HEADLESS_PATH, "--version"});
-    EXPECT_EQ(version.WaitForExit(StartTimeoutMs), 0);
+    EXPECT_EQ(version.WaitForExit(StartTimeout), 0);
     EXPECT_EQ(version.Output().rfind("eventmanager-headless ", 0), 0u);
 
     ChildProcess wrong({EVENTMANAGER_HEADLESS_PATH, "--activate"});
-    EXPECT_EQ(wrong.WaitForExit(StartTimeoutMs), 2);
+    EXPECT_EQ(wrong.WaitForExit(StartTimeout), 2);
 }
 
 TEST_F(HeadlessObserverTest, WithoutAConfigurationItSaysWhyAndFails) {
@@ -51,7 +52,7 @@ TEST_F(HeadlessObserverTest, WithoutAConfigurationItSaysWhyAndFails) {
         GTEST_SKIP() << "another event manager runs on this machine";
     ChildProcess observer({InstalledObserver()});
 
-    const std::optional<int> exitCode = observer.WaitForExit(StartTimeoutMs);
+    const std::optional<int> exitCode = observer.WaitForExit(StartTimeout);
     ASSERT_TRUE(exitCode.has_value()) << observer.Output();
     EXPECT_EQ(*exitCode, 1);
     const std::string& output = observer.Output();
@@ -79,17 +80,20 @@ TEST_F(HeadlessObserverTest, ObservesReloadsOnHangUpAndStopsOnTerminate) {
     Workspace.SaveTestSettings(settings);
 
     ChildProcess observer({InstalledObserver()});
-    ASSERT_TRUE(observer.WaitForOutput("Observing \"Headless\"", StartTimeoutMs)) << observer.Output();
+    ASSERT_TRUE(observer.WaitForOutput("Observing \"Headless\"", StartTimeout)) << observer.Output();
 
     // A second instance is refused while the first runs.
     ChildProcess again({Workspace.PathOf("eventmanager-headless")});
-    EXPECT_EQ(again.WaitForExit(StartTimeoutMs), 1);
+    EXPECT_EQ(again.WaitForExit(StartTimeout), 1);
     EXPECT_NE(again.Output().find("Only one instance of the application is allowed !"), std::string::npos);
 
     areas.ToggleInputBit(EventInput, 0);
-    ASSERT_TRUE(WaitFor([&] { return (areas.ReadOutput(AckOutput) & 1u) != 0; }, 5000)) << observer.Output();
+    ASSERT_TRUE(
+        WaitUntil([&] { return (areas.ReadOutput(AckOutput) & 1u) != 0; }, std::chrono::milliseconds(5000)))
+        << observer.Output();
     EXPECT_TRUE(Exists(first));
-    EXPECT_TRUE(observer.WaitForOutput("Tool 1 (bit 0): 1 calls", 5000)) << observer.Output();
+    EXPECT_TRUE(observer.WaitForOutput("Tool 1 (bit 0): 1 calls", std::chrono::milliseconds(5000)))
+        << observer.Output();
 
     // Another tool in bit 1, picked up by SIGHUP.
     Workspace.WriteProject("p.ADPXML",
@@ -101,14 +105,16 @@ TEST_F(HeadlessObserverTest, ObservesReloadsOnHangUpAndStopsOnTerminate) {
                              {{0, "/usr/bin", "touch", first}, {1, "/usr/bin", "touch", second}}}});
     const std::size_t beforeReload = observer.Output().size();
     observer.Signal(SIGHUP);
-    ASSERT_TRUE(observer.WaitForOutput("Observing \"Headless\"", StartTimeoutMs, beforeReload))
+    ASSERT_TRUE(observer.WaitForOutput("Observing \"Headless\"", StartTimeout, beforeReload))
         << observer.Output();
     areas.ToggleInputBit(EventInput, 1);
-    ASSERT_TRUE(WaitFor([&] { return (areas.ReadOutput(AckOutput) & 2u) != 0; }, 5000)) << observer.Output();
+    ASSERT_TRUE(
+        WaitUntil([&] { return (areas.ReadOutput(AckOutput) & 2u) != 0; }, std::chrono::milliseconds(5000)))
+        << observer.Output();
     EXPECT_TRUE(Exists(second));
 
     observer.Signal(SIGTERM);
-    EXPECT_EQ(observer.WaitForExit(StartTimeoutMs), 0) << observer.Output();
+    EXPECT_EQ(observer.WaitForExit(StartTimeout), 0) << observer.Output();
     EXPECT_NE(observer.Output().find("Observation stopped"), std::string::npos);
 }
 

@@ -1,10 +1,13 @@
 #include "tests/app/DialogFixture.h"
 
-#include "tests/app/EmulatorProcess.h"
+#include "tests/support/EmulatorProcess.h"
 
 #include <fstream>
 
 namespace {
+
+// This test program's emulators listen on hosts of this loopback network.
+constexpr const char* EmulatorNetwork = "127.0.3";
 
 using LoadConfigurationTest = DialogFixture;
 
@@ -164,7 +167,7 @@ TEST_F(LoadConfigurationTest, APathTheSettingsFileCannotHoldIsNotLoadedInsteadOf
 
     // A file name with a line break exists, but no settings line can hold it; the
     // readers would go on loading the old file while the window showed the new one.
-    const std::string odd = Workspace.WriteFile("odd\nname.ADPXML", Workspace.ReadWholeFile(stored));
+    const std::string odd = Workspace.WriteFile("odd\nname.ADPXML", TempFolder::Read(stored));
     Controls.FileAnswers.push_back(odd);
     Dialog->OnBrowseConfiguration();
 
@@ -177,7 +180,7 @@ TEST_F(LoadConfigurationTest, APathTheSettingsFileCannotHoldIsNotLoadedInsteadOf
 // Controller mode: the summary comes from the controller at the address of the
 // variable definition file.
 TEST_F(LoadConfigurationTest, RereadingAfterAFailedDownloadSucceedsOnceTheControllerAnswers) {
-    const std::string address = EmulatorProcess::TestAddress(11);
+    const std::string address = EmulatorProcess::Address(EmulatorNetwork, 11);
     const std::string summary = Workspace.WriteSummary("controller.sta", StandardVariables());
     AppSettings settings;
     settings.PathToKavelCfg = Workspace.WriteProject(
@@ -195,8 +198,8 @@ TEST_F(LoadConfigurationTest, RereadingAfterAFailedDownloadSucceedsOnceTheContro
 
     if (!EmulatorProcess::Available())
         GTEST_SKIP() << "the controller emulator is not built";
-    EmulatorProcess emulator(address, summary);
-    ASSERT_TRUE(emulator.WaitUntilServing()) << emulator.Diagnosis();
+    EmulatorProcess emulator(address, {"--summary", summary, "--no-commands"});
+    ASSERT_TRUE(emulator.Serving()) << emulator.Output();
 
     Dialog->OnRereadConfiguration();
     EXPECT_EQ(Dialog->ControlStateCode, 160);

@@ -1,6 +1,7 @@
 #include "tests/app/DialogFixture.h"
 
 #include "tests/app/SimulationAreas.h"
+#include "tests/support/WaitUntil.h"
 
 #include <sys/stat.h>
 
@@ -36,18 +37,19 @@ protected:
         ToolSlot& slot = Dialog->ToolSlots[0];
         Areas.ToggleInputBit(EventInput, 0);
         pid_t tool = 0;
-        WaitFor(
+        WaitUntil(
             [&] {
                 std::lock_guard lock(slot.Process.Guard);
                 tool = slot.Process.Reaped ? 0 : slot.Process.ProcessId;
                 return tool > 0;
             },
-            5000);
+            std::chrono::milliseconds(5000));
         return tool;
     }
 
     static bool Gone(pid_t process) {
-        return WaitFor([&] { return ::kill(process, 0) != 0 && errno == ESRCH; }, 2000);
+        return WaitUntil([&] { return ::kill(process, 0) != 0 && errno == ESRCH; },
+                         std::chrono::milliseconds(2000));
     }
 
     SimulationAreas Areas;
@@ -90,13 +92,14 @@ TEST_F(ObservationTest, AnEventRunsItsToolAndItsCallsShowInTheTable) {
     ASSERT_EQ(Dialog->ObservationActive, 1);
 
     Areas.ToggleInputBit(EventInput, 0);
-    ASSERT_TRUE(WaitFor([&] { return (Areas.ReadOutput(AckOutput) & 1u) == 1u; }, 5000));
+    ASSERT_TRUE(
+        WaitUntil([&] { return (Areas.ReadOutput(AckOutput) & 1u) == 1u; }, std::chrono::milliseconds(5000)));
     struct stat info {};
     EXPECT_EQ(::stat(marker.c_str(), &info), 0);
     EXPECT_EQ(Areas.ReadInput(AckInput) & 1u, 1u);
 
     // The poll thread asked for a refresh; the window's thread shows it.
-    ASSERT_TRUE(WaitFor([&] { return Controls.RefreshPosts.load() > 0; }, 2000));
+    ASSERT_TRUE(WaitUntil([&] { return Controls.RefreshPosts.load() > 0; }, std::chrono::milliseconds(2000)));
     Dialog->ApplyCallCounts();
     EXPECT_EQ(Table.Text(1, 1), "1");
 

@@ -2,11 +2,8 @@
 
 #include "platform/PrivateProfile.h"
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
-#include <stdexcept>
 
 namespace {
 
@@ -30,10 +27,6 @@ std::string Hex(unsigned value) {
 } // namespace
 
 TestWorkspace::TestWorkspace() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kavel-app-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr)
-        throw std::runtime_error("no temporary folder");
-    m_Folder = pattern;
     SetSettingsFilePath(SettingsFile());
     ClearPrivateProfileCache();
 }
@@ -41,8 +34,6 @@ TestWorkspace::TestWorkspace() {
 TestWorkspace::~TestWorkspace() {
     SetSettingsFilePath("");
     ClearPrivateProfileCache();
-    std::error_code ignored;
-    std::filesystem::remove_all(m_Folder, ignored);
 }
 
 std::string TestWorkspace::WriteProject(const std::string& name,
@@ -51,10 +42,10 @@ std::string TestWorkspace::WriteProject(const std::string& name,
                                         const std::string& controllerAddress) const {
     std::ostringstream xml;
     xml << "<?xml version=\"1.0\"?>\n<AdvancedPara><KavelPara><PathData>"
-        << "<BinPath>" << m_Folder << "/bin/app.bin</BinPath>"
-        << "<ProjectPath>" << m_Folder << "/project/demo.prj</ProjectPath>"
-        << "<TempPath>" << m_Folder << "/temp</TempPath>"
-        << "<SummaryPath>" << m_Folder << "/" << summaryName << "</SummaryPath>"
+        << "<BinPath>" << Folder() << "/bin/app.bin</BinPath>"
+        << "<ProjectPath>" << Folder() << "/project/demo.prj</ProjectPath>"
+        << "<TempPath>" << Folder() << "/temp</TempPath>"
+        << "<SummaryPath>" << Folder() << "/" << summaryName << "</SummaryPath>"
         << "</PathData>\n<KavelData>\n";
     for (const TestConfiguration& configuration : configurations) {
         xml << "<KVDATA><GlobalPara" << Attribute("UniqueID", configuration.UniqueID)
@@ -66,7 +57,7 @@ std::string TestWorkspace::WriteProject(const std::string& name,
         xml << "</ToolPara></KVDATA>\n";
     }
     xml << "</KavelData></KavelPara></AdvancedPara>\n";
-    std::filesystem::create_directories(m_Folder + "/project");
+    std::filesystem::create_directories(PathOf("project"));
     if (!controllerAddress.empty())
         WriteFile("project/demo.DATCFG", "[DATA]\nIP=" + controllerAddress + "\n");
     return WriteFile(name, xml.str());
@@ -90,9 +81,7 @@ std::string TestWorkspace::WriteSummary(const std::string& name,
 std::string TestWorkspace::WriteFile(const std::string& name, const std::string& content) const {
     const std::string path = PathOf(name);
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << content;
-    file.close();
+    m_Folder.Write(name, content);
     ClearPrivateProfileCache();
     return path;
 }
@@ -107,13 +96,6 @@ AppSettings TestWorkspace::StoredSettings() const {
     AppSettings settings;
     LoadSettings(settings);
     return settings;
-}
-
-std::string TestWorkspace::ReadWholeFile(const std::string& path) const {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream content;
-    content << file.rdbuf();
-    return content.str();
 }
 
 std::vector<TestVariable> StandardVariables() {

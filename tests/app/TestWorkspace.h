@@ -1,11 +1,10 @@
 #pragma once
 
 #include "app/core/AppSettings.h"
+#include "tests/support/TempFolder.h"
 
-#include <chrono>
 #include <cstdint>
 #include <string>
-#include <thread>
 #include <vector>
 
 // One event configuration as a test writes it into a project file.
@@ -47,8 +46,8 @@ public:
     TestWorkspace(const TestWorkspace&) = delete;
     TestWorkspace& operator=(const TestWorkspace&) = delete;
 
-    const std::string& Folder() const { return m_Folder; }
-    std::string PathOf(const std::string& name) const { return m_Folder + "/" + name; }
+    const std::string& Folder() const { return m_Folder.Path(); }
+    std::string PathOf(const std::string& name) const { return m_Folder.File(name); }
     std::string SettingsFile() const { return PathOf("eventmanager.KAVELCFG"); }
 
     // A project file whose summary is `summaryName` in this folder and whose
@@ -61,22 +60,10 @@ public:
     std::string WriteFile(const std::string& name, const std::string& content) const;
     void SaveTestSettings(const AppSettings& settings) const;
     AppSettings StoredSettings() const;
-    std::string ReadWholeFile(const std::string& path) const;
 
 private:
-    std::string m_Folder;
+    TempFolder m_Folder;
 };
 
 // The usual pair of variables at input 0x10/0x14 and output 0x20/0x24.
 std::vector<TestVariable> StandardVariables();
-
-// Waits up to `timeoutMs` for `condition`, checking every few milliseconds.
-template <typename Condition> bool WaitFor(Condition condition, int timeoutMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}

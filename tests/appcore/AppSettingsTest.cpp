@@ -1,8 +1,10 @@
 #include "app/core/AppSettings.h"
 #include "platform/Paths.h"
-#include "tests/platform/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 namespace {
 
@@ -57,7 +59,8 @@ TEST_F(AppSettingsTest, SavesEveryKeyAsTheWindowsProgramDid) {
 
 TEST_F(AppSettingsTest, OddValuesReadAsTheSystemReadsThem) {
     m_Dir.Write("eventmanager.KAVELCFG", "[Configuration]\nActivateOnStart=yes\nUseSimEnvironment=1\n"
-                                         "PathToKavelCfg=" + std::string(10000, 'p') + "\n");
+                                         "PathToKavelCfg=" +
+                                             std::string(10000, 'p') + "\n");
     AppSettings settings;
     LoadSettings(settings);
     EXPECT_EQ(settings.ActivateOnStart, 0);

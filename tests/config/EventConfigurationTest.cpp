@@ -149,5 +149,5 @@ TEST_F(ReadToolConfigurationsTest, FailsWithoutTheRequiredElements) {
     m_Settings.PathToKavelCfg.clear();
     ASSERT_TRUE(SaveSettings(m_Settings));
     EXPECT_FALSE(ReadToolConfigurations());
-    EXPECT_TRUE(m_Sink.Lines.empty()) << "this reader reports nothing itself";
+    EXPECT_TRUE(m_Sink.Lines().empty()) << "this reader reports nothing itself";
 }

@@ -1,10 +1,12 @@
 #include "config/ProjectDocument.h"
 #include "config/XmlNesting.h"
-#include "tests/platform/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+
+#include <filesystem>
 
 namespace {
 

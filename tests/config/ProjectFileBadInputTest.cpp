@@ -23,7 +23,7 @@ protected:
         EXPECT_FALSE(ReadToolConfigurations());
         EXPECT_EQ(paths.TempPath, "/kept");
         EXPECT_TRUE(Configurations().Empty());
-        EXPECT_TRUE(m_Sink.Lines.empty());
+        EXPECT_TRUE(m_Sink.Lines().empty());
     }
     // Both readers take the file; `temp` is the temp path read.
     void ExpectRead(const std::string& content, const std::string& temp = "/t") {

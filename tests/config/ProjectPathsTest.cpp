@@ -32,7 +32,7 @@ TEST_F(ReadProjectPathsTest, SplitsThePathsAndReadsTheControllerAddress) {
         ASSERT_TRUE(ReadProjectPaths(paths));
         EXPECT_EQ(paths.ControllerAddress, name == "demo.d/demo" ? "10.1.2.3" : "127.0.0.1") << name;
     }
-    EXPECT_TRUE(m_Sink.Lines.empty());
+    EXPECT_TRUE(m_Sink.Lines().empty());
 }
 
 TEST_F(ReadProjectPathsTest, MissingOrEmptyElementsKeepEarlierValues) {
@@ -60,11 +60,11 @@ TEST_F(ReadProjectPathsTest, FailsWithoutProjectFileOrPathData) {
     UseProject("<AdvancedPara><PathData><TempPath>/t</TempPath></PathData></AdvancedPara>");
     EXPECT_FALSE(ReadProjectPaths(paths));
     EXPECT_EQ(paths.TempPath, "");
-    EXPECT_TRUE(m_Sink.Lines.empty()) << "the caller reports an unusable file";
+    EXPECT_TRUE(m_Sink.Lines().empty()) << "the caller reports an unusable file";
 
     m_Settings.PathToKavelCfg.clear();
     ASSERT_TRUE(SaveSettings(m_Settings));
     EXPECT_FALSE(ReadProjectPaths(paths));
-    EXPECT_EQ(m_Sink.Lines,
+    EXPECT_EQ(m_Sink.Lines(),
               std::vector<std::string>{"Error ! The Kavel - configurations could not be loaded ! ()"});
 }

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -20,13 +21,14 @@ class PrepareToolSlotsTest : public ConfigTest {
 protected:
     void SetUp() override {
         ConfigTest::SetUp();
-        Configurations().ClearConfigurations();
-        m_Configuration = Configurations().AppendConfiguration({"d", 4, "Ev", 0, "Ack", 0, 5});
-        m_Settings.UsedUniqueID = 4;
+        m_Configuration = UseOnlyConfiguration(4);
         m_Paths.ControllerAddress = "10.0.0.1";
         m_Paths.ProjectDirectory = "/proj";
     }
     void TearDown() override {
+        // The slots always set text and format together.
+        for (const unsigned mask : m_Table.Masks)
+            EXPECT_EQ(mask, GVIF_TEXT | GVIF_FORMAT);
         Configurations().ClearConfigurations();
         ConfigTest::TearDown();
     }
@@ -43,8 +45,8 @@ protected:
         EXPECT_EQ(m_Table.At(row, 2).Text, line);
         EXPECT_EQ(m_Table.At(row, 2).Format, DT_LEFT);
         for (const int column : {1, 2}) {
-            EXPECT_EQ(m_Table.At(row, column).Back, back) << row;
-            EXPECT_EQ(m_Table.At(row, column).Fore, fore) << row;
+            EXPECT_EQ(m_Table.At(row, column).BackColour, back) << row;
+            EXPECT_EQ(m_Table.At(row, column).TextColour, fore) << row;
         }
     }
 
@@ -66,16 +68,16 @@ TEST(SplitArguments, BlanksSeparateAndQuotesGroup) {
 }
 
 TEST_F(PrepareToolSlotsTest, WithoutWindowNothingHappensWithoutConfigurationAllIsBlank) {
-    m_Table.Window = false;
+    m_Table.WindowExists = false;
     m_Slots[3].CommandLine = "old";
     m_Slots[3].Program = "old";
     m_Slots[3].CallCount = 9;
     m_Slots[3].Running = 1;
     Prepare({"", "run", ""});
     EXPECT_EQ(m_Slots[3].CommandLine, "old");
-    EXPECT_EQ(m_Table.Calls + m_Table.Invalidations, 0);
+    EXPECT_EQ(m_Table.CallCount + m_Table.InvalidateCount, 0);
 
-    m_Table.Window = true;
+    m_Table.WindowExists = true;
     m_Settings.UsedUniqueID = -1;
     Prepare({"/bin", "sh", ""});
     for (int i = 0; i < ToolSlotCount; ++i) {
@@ -86,7 +88,7 @@ TEST_F(PrepareToolSlotsTest, WithoutWindowNothingHappensWithoutConfigurationAllI
         ExpectRow(i + 1, "", "", White, Black);
     }
     EXPECT_EQ(m_Slots[3].Running.load(), 1) << "run-time fields are left alone";
-    EXPECT_EQ(m_Table.Invalidations, 1);
+    EXPECT_EQ(m_Table.InvalidateCount, 1);
     EXPECT_EQ(m_Table.Cells.size(), 32u) << "rows 1..16, columns 1 and 2 only";
 }
 
@@ -102,7 +104,7 @@ TEST_F(PrepareToolSlotsTest, AProgramIsCheckedAndStartedExactlyAsWritten) {
     EXPECT_EQ(slot.Arguments, (Strings{"a b", "/proj"}));
     ExpectRow(6, "0", slot.CommandLine, White, Black);
     ExpectRow(1, "", "", White, Black);
-    EXPECT_EQ(m_Table.Invalidations, 2);
+    EXPECT_EQ(m_Table.InvalidateCount, 2);
 
     m_Slots[15].CallCount = 4;
     for (const std::string missing : {"missing", "dir"}) {

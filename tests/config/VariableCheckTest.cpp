@@ -5,20 +5,11 @@
 
 namespace {
 
-std::string Variable(int index, const std::string& name, const std::string& input, const std::string& output,
-                     const std::string& dataType = "USINT32", const std::string& direction = "IO") {
-    return "[V" + std::to_string(index) + "]\nName=" + name + "\nVarType=SPT\nDataDirection=" + direction +
-           "\nDataType=" + dataType + "\nInpSplitDataFieldOffs=" + input +
-           "\nOutSplitDataFieldOffs=" + output + "\n";
-}
-
 class CheckVariableReferencesTest : public ConfigTest {
 protected:
     void SetUp() override {
         ConfigTest::SetUp();
-        Configurations().ClearConfigurations();
-        Configurations().AppendConfiguration({"d", 2, "Ev", 0, "Ack", 0, 5});
-        m_Settings.UsedUniqueID = 2;
+        UseOnlyConfiguration(2);
         m_References.Event = {0x10, 0x20, 4, 77};
         m_References.Acknowledge = {0x14, 0x24, 4, 88};
     }
@@ -43,8 +34,10 @@ protected:
 } // namespace
 
 TEST_F(CheckVariableReferencesTest, BothConfirmedVariablesPassAndGetTheirIndex) {
-    Describe(4, Variable(0, "Other", "0x0", "0x0") + Variable(1, "Ack", "0x14", "0x24", "set32", "io") +
-                    Variable(2, "Ev", "0x10", "0x20", "SINT32") + Variable(3, "Ev", "0x99", "0x99"));
+    Describe(4, VariableSection(0, "Other", "0x0", "0x0") +
+                    VariableSection(1, "Ack", "0x14", "0x24", "set32", "io") +
+                    VariableSection(2, "Ev", "0x10", "0x20", "SINT32") +
+                    VariableSection(3, "Ev", "0x99", "0x99"));
     EXPECT_TRUE(CheckVariableReferences(m_Settings, m_References));
     EXPECT_EQ(m_References.Event.DeviceIndex, 2u) << "the first variable of the name";
     EXPECT_EQ(m_References.Acknowledge.DeviceIndex, 1u);
@@ -52,11 +45,12 @@ TEST_F(CheckVariableReferencesTest, BothConfirmedVariablesPassAndGetTheirIndex) 
 }
 
 TEST_F(CheckVariableReferencesTest, OneFailingVariableFailsTheCheck) {
-    const std::string event = Variable(0, "Ev", "0x10", "0x20");
+    const std::string event = VariableSection(0, "Ev", "0x10", "0x20");
     for (const std::string& acknowledge :
-         {Variable(1, "Ack", "0x14", "0x25"), Variable(1, "Ack", "0x10014", "0x24"),
-          Variable(1, "Ack", "0x14", "0x24", "FLOAT"), Variable(1, "Ack", "0x14", "0x24", "USINT32", "I"),
-          Variable(1, "ack", "0x14", "0x24"), Variable(1, "Ack", "20", "36")}) {
+         {VariableSection(1, "Ack", "0x14", "0x25"), VariableSection(1, "Ack", "0x10014", "0x24"),
+          VariableSection(1, "Ack", "0x14", "0x24", "FLOAT"),
+          VariableSection(1, "Ack", "0x14", "0x24", "USINT32", "I"),
+          VariableSection(1, "ack", "0x14", "0x24"), VariableSection(1, "Ack", "20", "36")}) {
         m_References.Event.DeviceIndex = 77;
         m_References.Acknowledge.DeviceIndex = 88;
         Describe(2, event + acknowledge);
@@ -64,7 +58,7 @@ TEST_F(CheckVariableReferencesTest, OneFailingVariableFailsTheCheck) {
         EXPECT_EQ(m_References.Event.DeviceIndex, 0u) << "the passing variable keeps its index";
         EXPECT_EQ(m_References.Acknowledge.DeviceIndex, 88u);
     }
-    Describe(2, Variable(0, "Ev", "0x10", "0x21") + Variable(1, "Ack", "0x14", "0x24"));
+    Describe(2, VariableSection(0, "Ev", "0x10", "0x21") + VariableSection(1, "Ack", "0x14", "0x24"));
     EXPECT_FALSE(CheckVariableReferences(m_Settings, m_References));
     EXPECT_EQ(m_References.Acknowledge.DeviceIndex, 1u);
     Describe(0, "");
@@ -72,12 +66,12 @@ TEST_F(CheckVariableReferencesTest, OneFailingVariableFailsTheCheck) {
 }
 
 TEST_F(CheckVariableReferencesTest, NeedsAConfigurationAndADescription) {
-    Describe(2, Variable(0, "Ev", "0x10", "0x20") + Variable(1, "Ack", "0x14", "0x24"));
+    Describe(2, VariableSection(0, "Ev", "0x10", "0x20") + VariableSection(1, "Ack", "0x14", "0x24"));
     m_Settings.UsedUniqueID = 3;
     EXPECT_FALSE(CheckVariableReferences(m_Settings, m_References));
     m_Settings.UsedUniqueID = 2;
     EXPECT_TRUE(CheckVariableReferences(m_Settings, m_References));
     ReleaseDeviceDescription();
     EXPECT_FALSE(CheckVariableReferences(m_Settings, m_References));
-    EXPECT_TRUE(m_Sink.Lines.empty());
+    EXPECT_TRUE(m_Sink.Lines().empty());
 }

@@ -1,6 +1,6 @@
 #include "config/VariableReferences.h"
 #include "platform/PrivateProfile.h"
-#include "tests/platform/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 

@@ -5,20 +5,11 @@
 
 namespace {
 
-std::string Variable(int index, const std::string& name, const std::string& input,
-                     const std::string& output) {
-    return "[V" + std::to_string(index) + "]\nName=" + name +
-           "\nVarType=SPT\nDataDirection=IO\nDataType=USINT32\nInpSplitDataFieldOffs=" + input +
-           "\nOutSplitDataFieldOffs=" + output + "\n";
-}
-
 class LoadVariableReferencesTest : public ConfigTest {
 protected:
     void SetUp() override {
         ConfigTest::SetUp();
-        Configurations().ClearConfigurations();
-        Configurations().AppendConfiguration({"d", 2, "Ev", 0, "Ack", 0, 5});
-        m_Settings.UsedUniqueID = 2;
+        UseOnlyConfiguration(2);
         m_Settings.UseSimEnvironment = 1;
         m_References.Event = {1, 2, 3, 4};
         m_References.Acknowledge = {5, 6, 7, 8};
@@ -56,21 +47,21 @@ void ExpectReference(const VariableReference& reference, std::uint16_t input, st
 } // namespace
 
 TEST_F(LoadVariableReferencesTest, ResolvesBothVariablesFromTheSimulationSummary) {
-    WriteSummary(Variable(0, "Ack", "0x14", "24") + Variable(1, "Ev", "10", "20"));
+    WriteSummary(VariableSection(0, "Ack", "0x14", "24") + VariableSection(1, "Ev", "10", "20"));
     EXPECT_EQ(Load(), ReferencesResolved);
     ExpectReference(m_References.Event, 0x10, 0x20, 4, 4);
     ExpectReference(m_References.Acknowledge, 0x14, 0x24, 4, 8);
-    EXPECT_TRUE(m_Sink.Lines.empty());
+    EXPECT_TRUE(m_Sink.Lines().empty());
 }
 
 TEST_F(LoadVariableReferencesTest, EachFailureHasItsCodeAndLine) {
-    WriteSummary(Variable(0, "Ev", "10", "20"));
+    WriteSummary(VariableSection(0, "Ev", "10", "20"));
     EXPECT_EQ(Load(), ReferencesNoAcknowledgeVariable);
     ExpectReference(m_References.Event, 0x10, 0x20, 4, 4);
     ExpectReference(m_References.Acknowledge, 5, 6, 7, 8);
 
     m_References.Event = {1, 2, 3, 4};
-    WriteSummary(Variable(0, "Ack", "10", "20") + Variable(1, "Ev", "10", "-1"));
+    WriteSummary(VariableSection(0, "Ack", "10", "20") + VariableSection(1, "Ev", "10", "-1"));
     EXPECT_EQ(Load(), ReferencesNoEventVariable);
     ExpectReference(m_References.Event, 1, 2, 3, 4);
     // The acknowledge variable is not looked at once the event variable failed.
@@ -85,13 +76,13 @@ TEST_F(LoadVariableReferencesTest, EachFailureHasItsCodeAndLine) {
     m_Settings.UsedUniqueID = -1;
     EXPECT_EQ(Load(), ReferencesNoConfiguration);
 
-    EXPECT_EQ(m_Sink.Lines, (std::vector<std::string>{
-                                "Error ! Data of acknowledge variable are not available in summary !",
-                                "Error ! Data of event variable are not available in summary !",
-                                "Error ! Summary file " + m_Folder.File("missing.sta") + " was not found !",
-                                "Error ! Summary file  was not found !",
-                                "Unknown error Gbl_LoadVarReferences !",
-                            }));
+    EXPECT_EQ(m_Sink.Lines(), (std::vector<std::string>{
+                                  "Error ! Data of acknowledge variable are not available in summary !",
+                                  "Error ! Data of event variable are not available in summary !",
+                                  "Error ! Summary file " + m_Folder.File("missing.sta") + " was not found !",
+                                  "Error ! Summary file  was not found !",
+                                  "Unknown error Gbl_LoadVarReferences !",
+                              }));
     ExpectReference(m_References.Acknowledge, 5, 6, 7, 8);
 }
 
@@ -100,8 +91,8 @@ TEST_F(LoadVariableReferencesTest, ControllerModeWithoutControllerGivesCodeOne) 
     m_Session.Paths.ControllerAddress = "127.0.0.1";
     const ProjectPaths before = m_Paths;
     EXPECT_EQ(Load(), ReferencesNoDeviceDescription);
-    ASSERT_FALSE(m_Sink.Lines.empty());
-    EXPECT_EQ(m_Sink.Lines.back(),
+    ASSERT_FALSE(m_Sink.Lines().empty());
+    EXPECT_EQ(m_Sink.Lines().back(),
               "Error ! Online was no device configuration for " + SummaryFilePath() + " available !");
     EXPECT_EQ(m_Paths.SummaryDirectory, before.SummaryDirectory) << "set only from a downloaded file";
     ExpectReference(m_References.Event, 1, 2, 3, 4);

@@ -1,9 +1,9 @@
 #include "controller/access/ControllerAccessLibrary.h"
 #include "controller/access/ControllerProtocol.h"
 #include "tests/controller/ControllerTestSupport.h"
-#include "tests/controller/EmulatorProcess.h"
 #include "tests/controller/FakeController.h"
-#include "tests/platform/TempFolder.h"
+#include "tests/support/EmulatorProcess.h"
+#include "tests/support/TempFolder.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -91,7 +91,7 @@ TEST_F(AccessLibraryTest, BadArgumentsAreRefusedWithAText) {
 }
 
 TEST_F(AccessLibraryTest, LengthsAndOffsetsAreCheckedAgainstTheImages) {
-    const std::string address = EmulatorProcess::Address(30);
+    const std::string address = EmulatorProcess::Address(EmulatorNetwork, 30);
     EmulatorProcess emulator(address, {"--input-size", "16", "--output-size", "8"});
     ASSERT_TRUE(emulator.Serving()) << emulator.Output();
     ASSERT_EQ(_CDDLG_OpenHighspeedPortTCPIP(address.c_str(), 1.0, m_Error.data()), CDDLG_OK) << Error();
@@ -123,7 +123,7 @@ TEST_F(AccessLibraryTest, LengthsAndOffsetsAreCheckedAgainstTheImages) {
 }
 
 TEST_F(AccessLibraryTest, FileTransferLogsInAndStoresTheFileWhole) {
-    const std::string address = EmulatorProcess::Address(31);
+    const std::string address = EmulatorProcess::Address(EmulatorNetwork, 31);
     const std::string summary = m_Folder.Write("served.sta", SummaryText(StandardVariables()));
     TempFolder served;
     std::string big(200000, 'x'); // several pieces
@@ -167,7 +167,7 @@ TEST_F(AccessLibraryTest, FileTransferLogsInAndStoresTheFileWhole) {
 }
 
 TEST_F(AccessLibraryTest, DownloadAndExchangesRunSideBySide) {
-    const std::string address = EmulatorProcess::Address(32);
+    const std::string address = EmulatorProcess::Address(EmulatorNetwork, 32);
     EmulatorProcess emulator(address,
                              {"--summary", m_Folder.Write("s.sta", SummaryText(StandardVariables()))});
     ASSERT_TRUE(emulator.Serving()) << emulator.Output();
@@ -195,7 +195,7 @@ TEST_F(AccessLibraryTest, DownloadAndExchangesRunSideBySide) {
 // ---- a controller that misbehaves ------------------------------------------
 
 TEST_F(AccessLibraryTest, MalformedAnswersFailWithoutTouchingTheBuffers) {
-    const std::string address = EmulatorProcess::Address(33);
+    const std::string address = EmulatorProcess::Address(EmulatorNetwork, 33);
     std::atomic<int> scenario{0};
     FakeController fake(address, HighspeedPort, [&scenario](int fd) {
         AnswerHello(fd, 16, 16);
@@ -259,7 +259,7 @@ TEST_F(AccessLibraryTest, MalformedAnswersFailWithoutTouchingTheBuffers) {
 }
 
 TEST_F(AccessLibraryTest, ImpossibleImageSizesAreRefusedAtTheOpening) {
-    const std::string address = EmulatorProcess::Address(34);
+    const std::string address = EmulatorProcess::Address(EmulatorNetwork, 34);
     FakeController fake(address, HighspeedPort, [](int fd) { AnswerHello(fd, MaxImageSize + 1, 16); });
     ASSERT_TRUE(fake.Listening());
     EXPECT_EQ(_CDDLG_OpenHighspeedPortTCPIP(address.c_str(), 1.0, m_Error.data()), CDDLG_ERROR_COMMUNICATION);
@@ -267,7 +267,7 @@ TEST_F(AccessLibraryTest, ImpossibleImageSizesAreRefusedAtTheOpening) {
 }
 
 TEST_F(AccessLibraryTest, MalformedFileAnswersLeaveTheLocalFileAlone) {
-    const std::string address = EmulatorProcess::Address(35);
+    const std::string address = EmulatorProcess::Address(EmulatorNetwork, 35);
     std::atomic<int> scenario{0};
     FakeController fake(address, FileTransferPort, [&scenario](int fd) {
         FrameHeader header;
@@ -306,7 +306,7 @@ TEST_F(AccessLibraryTest, MalformedFileAnswersLeaveTheLocalFileAlone) {
 }
 
 TEST_F(AccessLibraryTest, SilentFileTransferTimesOut) {
-    const std::string address = EmulatorProcess::Address(36);
+    const std::string address = EmulatorProcess::Address(EmulatorNetwork, 36);
     FakeController fake(address, FileTransferPort, [](int fd) {
         FrameHeader header;
         std::vector<unsigned char> payload;

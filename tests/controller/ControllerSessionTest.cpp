@@ -3,8 +3,8 @@
 #include "device/DeviceDescription.h"
 #include "platform/Paths.h"
 #include "tests/controller/ControllerTestSupport.h"
-#include "tests/controller/EmulatorProcess.h"
-#include "tests/platform/TempFolder.h"
+#include "tests/support/EmulatorProcess.h"
+#include "tests/support/TempFolder.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -27,7 +27,7 @@ protected:
 
     // An emulator serving the standard summary, and a session aimed at it.
     void StartEmulator(int n, std::vector<std::string> extra = {}) {
-        m_Address = EmulatorProcess::Address(n);
+        m_Address = EmulatorProcess::Address(EmulatorNetwork, n);
         const std::string summary = m_Folder.Write("summary.sta", SummaryText(StandardVariables()));
         std::vector<std::string> arguments{"--summary", summary};
         arguments.insert(arguments.end(), extra.begin(), extra.end());
@@ -76,7 +76,7 @@ TEST_F(SessionTest, LoadsTheSummaryFromTheControllerIntoTheTempFolder) {
 }
 
 TEST_F(SessionTest, NoControllerLeavesAnEmptyDescription) {
-    m_Session.Paths.ControllerAddress = EmulatorProcess::Address(3); // nothing listens there
+    m_Session.Paths.ControllerAddress = EmulatorProcess::Address(EmulatorNetwork, 3); // nothing listens there
     std::string path;
     EXPECT_EQ(m_Session.LoadDeviceDescription(path), 0);
     EXPECT_THAT(m_Messages.Take(),
@@ -98,7 +98,7 @@ TEST_F(SessionTest, WrongPasswordIsRefused) {
 }
 
 TEST_F(SessionTest, SummaryMissingOnTheController) {
-    m_Address = EmulatorProcess::Address(5);
+    m_Address = EmulatorProcess::Address(EmulatorNetwork, 5);
     EmulatorProcess emulator(m_Address, {}); // serves no summary
     ASSERT_TRUE(emulator.Serving()) << emulator.Output();
     m_Session.Paths.ControllerAddress = m_Address;
@@ -131,14 +131,14 @@ TEST_F(SessionTest, TwoControllersSideBySide) {
     TempFolder other;
     std::vector<SummaryVariable> variables = StandardVariables();
     variables.push_back({"Extra", "USINT8", "I", "0x10", "-", "%d"});
-    EmulatorProcess second(EmulatorProcess::Address(8),
+    EmulatorProcess second(EmulatorProcess::Address(EmulatorNetwork, 8),
                            {"--summary", other.Write("summary.sta", SummaryText(variables))});
     ASSERT_TRUE(second.Serving()) << second.Output();
 
     std::string path;
     ASSERT_EQ(m_Session.LoadDeviceDescription(path), 1);
     EXPECT_EQ(CurrentDeviceDescription()->VariableCount(), 5);
-    m_Session.Paths.ControllerAddress = EmulatorProcess::Address(8);
+    m_Session.Paths.ControllerAddress = EmulatorProcess::Address(EmulatorNetwork, 8);
     ASSERT_EQ(m_Session.LoadDeviceDescription(path), 1);
     EXPECT_EQ(CurrentDeviceDescription()->VariableCount(), 6);
 }
@@ -154,7 +154,7 @@ TEST_F(SessionTest, PortOpensAndCloses) {
 }
 
 TEST_F(SessionTest, PortFailures) {
-    m_Session.Paths.ControllerAddress = EmulatorProcess::Address(10);
+    m_Session.Paths.ControllerAddress = EmulatorProcess::Address(EmulatorNetwork, 10);
     EXPECT_EQ(m_Session.OpenHighspeedPort(), 0);
     EXPECT_THAT(m_Messages.Take(),
                 ElementsAre("**** Error occured: cannot connect to 127.0.10.10:26802: Connection refused"));
@@ -295,7 +295,7 @@ TEST_F(SessionTest, InputImageLargerThanTheReadBufferIsReadInPart) {
         std::snprintf(offset, sizeof offset, "0x%X", i * 4);
         variables.push_back({"V" + std::to_string(i), "USINT32", "IO", offset, offset, "%d"});
     }
-    m_Address = EmulatorProcess::Address(18);
+    m_Address = EmulatorProcess::Address(EmulatorNetwork, 18);
     EmulatorProcess emulator(m_Address, {"--summary", m_Folder.Write("big.sta", SummaryText(variables))});
     ASSERT_TRUE(emulator.Serving()) << emulator.Output();
     m_Session.Paths.ControllerAddress = m_Address;

@@ -1,34 +1,12 @@
 #pragma once
 
-#include "app/core/SystemMessage.h"
+#include "tests/support/MessageCapture.h"
 
-#include <mutex>
 #include <string>
-#include <utility>
 #include <vector>
 
-// Collects the message list's lines while it lives.
-class MessageCapture : public MessageSink {
-public:
-    MessageCapture() { SetMainWindow(this); }
-    ~MessageCapture() override { SetMainWindow(nullptr); }
-    MessageCapture(const MessageCapture&) = delete;
-    MessageCapture& operator=(const MessageCapture&) = delete;
-
-    void AddMessage(const std::string& text) override {
-        std::lock_guard lock(m_Guard);
-        m_Lines.push_back(text);
-    }
-    // The lines so far; they are forgotten.
-    std::vector<std::string> Take() {
-        std::lock_guard lock(m_Guard);
-        return std::exchange(m_Lines, {});
-    }
-
-private:
-    std::mutex m_Guard;
-    std::vector<std::string> m_Lines;
-};
+// This test program's emulators listen on hosts of this loopback network.
+constexpr const char* EmulatorNetwork = "127.0.10";
 
 // One variable section of a summary file.
 struct SummaryVariable {

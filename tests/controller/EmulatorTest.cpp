@@ -3,9 +3,9 @@
 #include "controller/access/ControllerProtocol.h"
 #include "device/DeviceDescription.h"
 #include "tests/controller/ControllerTestSupport.h"
-#include "tests/controller/EmulatorProcess.h"
 #include "tests/controller/FakeController.h"
-#include "tests/platform/TempFolder.h"
+#include "tests/support/EmulatorProcess.h"
+#include "tests/support/TempFolder.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -87,7 +87,7 @@ protected:
 // ---- the command channel ---------------------------------------------------
 
 TEST_F(EmulatorTest, CommandsSetAndShowNamedVariables) {
-    EmulatorProcess emulator(EmulatorProcess::Address(40), {"--summary", Summary()});
+    EmulatorProcess emulator(EmulatorProcess::Address(EmulatorNetwork, 40), {"--summary", Summary()});
     ASSERT_TRUE(emulator.Serving()) << emulator.Output();
     EXPECT_THAT(emulator.Output(), HasSubstr("input image 16 bytes, output image 40 bytes"));
     EXPECT_EQ(emulator.Command("set Event 258"), "in Event = 258 (0x00000102)");
@@ -112,17 +112,20 @@ TEST_F(EmulatorTest, CommandsSetAndShowNamedVariables) {
     EXPECT_EQ(emulator.Command("get in Event"), "in Event = 2147483906 (0x80000102)");
     EXPECT_EQ(emulator.Command("quit"), "bye");
     EXPECT_EQ(emulator.WaitForExit(std::chrono::milliseconds(3000)), 0);
+    // Writing to an emulator that has gone must not end the test program (SIGPIPE).
+    EXPECT_EQ(emulator.Command("stats"), "<not running>");
 }
 
 TEST_F(EmulatorTest, RefusesToStartOnABusyAddressOrWithImagesTooSmall) {
-    const std::string address = EmulatorProcess::Address(41);
+    const std::string address = EmulatorProcess::Address(EmulatorNetwork, 41);
     EmulatorProcess first(address, {});
     ASSERT_TRUE(first.Serving()) << first.Output();
     EmulatorProcess second(address, {});
     EXPECT_FALSE(second.Serving());
     EXPECT_EQ(second.WaitForExit(std::chrono::milliseconds(3000)), 1);
 
-    EmulatorProcess small(EmulatorProcess::Address(42), {"--summary", Summary(), "--input-size", "8"});
+    EmulatorProcess small(EmulatorProcess::Address(EmulatorNetwork, 42),
+                          {"--summary", Summary(), "--input-size", "8"});
     EXPECT_FALSE(small.Serving());
     EXPECT_EQ(small.WaitForExit(std::chrono::milliseconds(3000)), 1);
 }
@@ -130,7 +133,7 @@ TEST_F(EmulatorTest, RefusesToStartOnABusyAddressOrWithImagesTooSmall) {
 // ---- the protocol as a client may get it wrong -----------------------------
 
 TEST_F(EmulatorTest, BrokenFramesAreAnsweredAndTheConnectionClosed) {
-    const std::string address = EmulatorProcess::Address(43);
+    const std::string address = EmulatorProcess::Address(EmulatorNetwork, 43);
     EmulatorProcess emulator(address, {"--summary", Summary()});
     ASSERT_TRUE(emulator.Serving()) << emulator.Output();
 
@@ -156,7 +159,7 @@ TEST_F(EmulatorTest, BrokenFramesAreAnsweredAndTheConnectionClosed) {
 }
 
 TEST_F(EmulatorTest, RangesAreCheckedByTheServerToo) {
-    const std::string address = EmulatorProcess::Address(44);
+    const std::string address = EmulatorProcess::Address(EmulatorNetwork, 44);
     EmulatorProcess emulator(address, {"--summary", Summary()});
     ASSERT_TRUE(emulator.Serving()) << emulator.Output();
     UniqueFd fd = ConnectRaw(address, HighspeedPort);
@@ -177,7 +180,7 @@ TEST_F(EmulatorTest, RangesAreCheckedByTheServerToo) {
 }
 
 TEST_F(EmulatorTest, FilesOnlyAfterLogIn) {
-    const std::string address = EmulatorProcess::Address(45);
+    const std::string address = EmulatorProcess::Address(EmulatorNetwork, 45);
     EmulatorProcess emulator(address, {"--summary", Summary()});
     ASSERT_TRUE(emulator.Serving()) << emulator.Output();
     UniqueFd fd = ConnectRaw(address, FileTransferPort);
@@ -247,7 +250,7 @@ void AcknowledgeLoop(ControllerSession& session, std::uint32_t acknowledged, Emu
 }
 
 TEST_F(EmulatorTest, HandshakeCountsAcknowledgedToggles) {
-    const std::string address = EmulatorProcess::Address(46);
+    const std::string address = EmulatorProcess::Address(EmulatorNetwork, 46);
     EmulatorProcess emulator(address, {"--summary", Summary()});
     ASSERT_TRUE(emulator.Serving()) << emulator.Output();
     MessageCapture messages;
@@ -283,7 +286,7 @@ TEST_F(EmulatorTest, HandshakeCountsAcknowledgedToggles) {
 }
 
 TEST_F(EmulatorTest, StartupHandshakeBeginsWithTheFirstExchangeAndEnds) {
-    const std::string address = EmulatorProcess::Address(47);
+    const std::string address = EmulatorProcess::Address(EmulatorNetwork, 47);
     EmulatorProcess emulator(address, {"--summary", Summary(), "--event", "Event", "--ack", "Ack", "--bits",
                                        "0,5", "--duration", "0.3", "--quit-after", "--no-commands"});
     ASSERT_TRUE(emulator.Serving()) << emulator.Output();

@@ -1,7 +1,7 @@
 #include "controller/ControllerSession.h"
 #include "platform/Paths.h"
 #include "tests/controller/ControllerTestSupport.h"
-#include "tests/platform/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 

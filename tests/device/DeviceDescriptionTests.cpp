@@ -1,5 +1,5 @@
 #include "device/DeviceDescription.h"
-#include "tests/device/TemporaryDirectory.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -57,7 +57,7 @@ protected:
         ASSERT_TRUE(ParseSummaryFile(m_Description, m_Directory.Write("#summary.sta", SampleSummary)));
     }
 
-    TemporaryDirectory m_Directory;
+    TempFolder m_Directory;
     DeviceDescription m_Description;
 };
 
@@ -140,7 +140,7 @@ TEST_F(DeviceDescriptionTest, DirectionsSizesAndNamesAreComparedExactly) {
 }
 
 TEST_F(DeviceDescriptionTest, ParsingStartsFromAnEmptyDescription) {
-    ParseSummaryFile(m_Description, (m_Directory.Path() / "missing.sta").string());
+    ParseSummaryFile(m_Description, m_Directory.File("missing.sta"));
     EXPECT_EQ(m_Description.SectionName + m_Description.AppName, "GENERAL-");
     EXPECT_EQ(m_Description.VariableCount() + m_Description.ModuleCount() + m_Description.InputDataLength(),
               0);

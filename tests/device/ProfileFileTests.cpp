@@ -1,5 +1,5 @@
 #include "device/ProfileFile.h"
-#include "tests/device/TemporaryDirectory.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@ protected:
         return m_Profile.GetString(section, key, "<default>");
     }
 
-    TemporaryDirectory m_Directory;
+    TempFolder m_Directory;
     ProfileFile m_Profile;
 };
 
@@ -27,8 +27,8 @@ TEST_F(ProfileFileTest, FailedLoadsLeaveNothingLoaded) {
         big += std::string(199, 'x') + "\n";
     }
     std::string manyLines = "[S]\nA=1\n" + std::string(ProfileFile::MaxLineCount - 1, '\n');
-    const std::vector<std::string> paths = {"", (m_Directory.Path() / "missing").string(),
-                                            m_Directory.Path().string(), m_Directory.Write("big", big),
+    const std::vector<std::string> paths = {"", m_Directory.File("missing"), m_Directory.Path(),
+                                            m_Directory.Write("big", big),
                                             m_Directory.Write("lines", manyLines)};
     for (const std::string& path : paths) {
         Load("[S]\nA=1\n");

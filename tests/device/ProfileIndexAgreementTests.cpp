@@ -2,7 +2,7 @@
 // gives. The walk below follows the reader's rules literally and is compared with
 // the index on generated files full of duplicates, comments and brackets.
 #include "device/ProfileFile.h"
-#include "tests/device/TemporaryDirectory.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -83,7 +83,7 @@ std::string RandomLine(std::mt19937& random, int sectionPercent, bool manyKeys) 
 
 void ExpectAgreement(unsigned seed, int fileCount, int maxLines, int sectionPercent, bool manyKeys) {
     std::mt19937 random(seed);
-    TemporaryDirectory directory;
+    TempFolder directory;
     for (int file = 0; file < fileCount; ++file) {
         std::string text;
         for (int i = std::uniform_int_distribution<int>(0, maxLines)(random); i > 0; --i) {
@@ -123,7 +123,7 @@ TEST(ProfileIndexAgreementTest, SectionsLongerThanTheScanAgreeWithAWalkFromTheTo
 }
 
 TEST(ProfileIndexAgreementTest, KeysAroundTheScanLimitAreFound) {
-    TemporaryDirectory directory;
+    TempFolder directory;
     for (const std::size_t fillers : {ProfileLineIndex::ScanLimit - 1, ProfileLineIndex::ScanLimit,
                                       ProfileLineIndex::ScanLimit + 1, 3 * ProfileLineIndex::ScanLimit}) {
         std::string text = "[S]\n";

@@ -2,7 +2,7 @@
 // what is readable.
 #include "device/DeviceDescription.h"
 #include "device/ProfileFile.h"
-#include "tests/device/TemporaryDirectory.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +26,7 @@ protected:
         return total;
     }
 
-    TemporaryDirectory m_Directory;
+    TempFolder m_Directory;
     DeviceDescription m_Description;
 };
 

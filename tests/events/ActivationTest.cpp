@@ -4,10 +4,11 @@
 #include "tests/events/EventTestSupport.h"
 #include "tests/events/RecordingObservationState.h"
 #include "tests/events/SimulatedController.h"
-#include "tests/platform/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <thread>
 
 namespace {
@@ -29,14 +30,7 @@ protected:
     void TearDown() override { DeactivateObservation(State); }
 
     static void UsePollCycle(std::uint32_t pollCycle) {
-        GlobalParameters parameters;
-        parameters.Description = "Test";
-        parameters.UniqueID = ConfigurationId;
-        parameters.EventVariable = "EventVar";
-        parameters.AcknowledgeVariable = "AckVar";
-        parameters.PollCycle = pollCycle;
-        Configurations().ClearConfigurations();
-        Configurations().AppendConfiguration(parameters);
+        UseOnlyConfiguration(ConfigurationId, pollCycle, "Test");
     }
 
     std::vector<std::string> Tool(int slot, const std::vector<std::string>& more = {}) {

@@ -1,15 +1,17 @@
 #include "config/EventConfiguration.h"
 #include "events/Activation.h"
-#include "tests/events/EmulatorProcess.h"
 #include "tests/events/EventTestSupport.h"
 #include "tests/events/RecordingObservationState.h"
-#include "tests/platform/TempFolder.h"
+#include "tests/support/EmulatorProcess.h"
+#include "tests/support/TempFolder.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace {
 
 using namespace std::chrono_literals;
+using ::testing::StartsWith;
 
 constexpr std::uint32_t ConfigurationId = 11;
 
@@ -37,19 +39,20 @@ class ControllerModeTest : public ::testing::Test {
 protected:
     void Prepare(const std::string& address) {
         Address = address;
-        GlobalParameters parameters;
-        parameters.UniqueID = ConfigurationId;
-        parameters.EventVariable = "EventVar";
-        parameters.AcknowledgeVariable = "AckVar";
-        parameters.PollCycle = 5;
-        Configurations().ClearConfigurations();
-        Configurations().AppendConfiguration(parameters);
+        UseOnlyConfiguration(ConfigurationId);
         State.Settings.UseSimEnvironment = 0;
         State.Settings.UsedUniqueID = ConfigurationId;
         State.Session.Paths.ControllerAddress = address;
         State.References.Event = {0, 0, 4, 0};
         State.References.Acknowledge = {4, 4, 4, 0};
-        Emulator.emplace(address, Folder.Write("summary.sta", Summary));
+        SummaryPath = Folder.Write("summary.sta", Summary);
+    }
+
+    // Starts the controller, or starts it anew; true once it serves.
+    bool StartEmulator() {
+        Emulator.reset();
+        Emulator.emplace(Address, std::vector<std::string>{"--summary", SummaryPath});
+        return Emulator->Serving();
     }
 
     void TearDown() override { DeactivateObservation(State); }
@@ -63,24 +66,25 @@ protected:
     TempFolder Folder;
     std::string Log = Folder.File("calls.log");
     std::string Address;
+    std::string SummaryPath;
     std::optional<EmulatorProcess> Emulator;
     RecordingObservationState State;
 };
 
 TEST_F(ControllerModeTest, TogglesOfTheControllerAreHandledAndAcknowledgedInItsOutputImage) {
     Prepare("127.0.0.61");
-    ASSERT_TRUE(Emulator->Start());
+    ASSERT_TRUE(StartEmulator()) << Emulator->Output();
     for (int slot : {0, 1, 3})
         State.ConfigureTestTool(slot, Tool(slot));
     ActivateObservation(State);
     ASSERT_EQ(State.ObservationActive, 1);
     EXPECT_TRUE(State.HasMessageContaining("---- Highspeed TCP/IP connection opened to <127.0.0.61>!"));
 
-    ASSERT_TRUE(Emulator->Command("toggle EventVar 3"));
+    ASSERT_THAT(Emulator->Command("toggle EventVar 3"), StartsWith("in EventVar = "));
     ASSERT_TRUE(AcknowledgeBecomes(0x8));
     EXPECT_EQ(State.ToolSlots[3].CallCount, 1u);
     // Two bits in one read: both tools run, and both bits come back.
-    ASSERT_TRUE(Emulator->Command("set EventVar 11"));
+    ASSERT_THAT(Emulator->Command("set EventVar 11"), StartsWith("in EventVar = "));
     ASSERT_TRUE(AcknowledgeBecomes(11));
     EXPECT_EQ(State.ToolSlots[0].CallCount, 1u);
     EXPECT_EQ(State.ToolSlots[1].CallCount, 1u);
@@ -101,7 +105,7 @@ TEST_F(ControllerModeTest, WithoutAControllerActivationNamesTheSummaryPathAndDea
 
 TEST_F(ControllerModeTest, VariablesThatDoNotMatchTheControllerStopTheActivation) {
     Prepare("127.0.0.63");
-    ASSERT_TRUE(Emulator->Start());
+    ASSERT_TRUE(StartEmulator()) << Emulator->Output();
     State.References.Acknowledge.InputOffset = 8;
     ActivateObservation(State);
     EXPECT_EQ(State.ObservationActive, 0);
@@ -113,11 +117,11 @@ TEST_F(ControllerModeTest, VariablesThatDoNotMatchTheControllerStopTheActivation
 
 TEST_F(ControllerModeTest, ObservationGoesOnWhenTheControllerComesBack) {
     Prepare("127.0.0.64");
-    ASSERT_TRUE(Emulator->Start());
+    ASSERT_TRUE(StartEmulator()) << Emulator->Output();
     State.ConfigureTestTool(1, Tool(1));
     State.ConfigureTestTool(5, Tool(5));
     ActivateObservation(State);
-    ASSERT_TRUE(Emulator->Command("toggle EventVar 1"));
+    ASSERT_THAT(Emulator->Command("toggle EventVar 1"), StartsWith("in EventVar = "));
     ASSERT_TRUE(AcknowledgeBecomes(0x2));
 
     const std::size_t linesBefore = State.Messages().size();
@@ -130,9 +134,9 @@ TEST_F(ControllerModeTest, ObservationGoesOnWhenTheControllerComesBack) {
         }
         return false;
     }));
-    ASSERT_TRUE(Emulator->Start());
+    ASSERT_TRUE(StartEmulator()) << Emulator->Output();
     // The new controller starts from zero images: bit 1 reads as toggled, bit 5 is.
-    ASSERT_TRUE(Emulator->Command("toggle EventVar 5"));
+    ASSERT_THAT(Emulator->Command("toggle EventVar 5"), StartsWith("in EventVar = "));
     EXPECT_TRUE(WaitUntil([&] {
         const auto ack = Emulator->OutputValue("AckVar");
         return ack && (*ack & 0x20u) != 0;

@@ -1,10 +1,9 @@
 #include "tests/events/EventTestSupport.h"
 
-#include <fcntl.h>
+#include "config/EventConfiguration.h"
+#include "tests/support/ChildProcess.h"
+
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -12,20 +11,19 @@
 #include <sstream>
 #include <thread>
 
-extern char** environ;
+void UseOnlyConfiguration(std::uint32_t uniqueId, std::uint32_t pollCycle, const std::string& description) {
+    GlobalParameters parameters;
+    parameters.Description = description;
+    parameters.UniqueID = uniqueId;
+    parameters.EventVariable = "EventVar";
+    parameters.AcknowledgeVariable = "AckVar";
+    parameters.PollCycle = pollCycle;
+    Configurations().ClearConfigurations();
+    Configurations().AppendConfiguration(parameters);
+}
 
 std::string TestToolPath() {
     return KAVEL_TEST_APPLICATION;
-}
-
-bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return condition();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
 }
 
 namespace {
@@ -127,28 +125,12 @@ std::string UniqueName(const std::string& stem) {
 }
 
 int RunProgram(const std::vector<std::string>& argv, std::chrono::milliseconds timeout, pid_t* processId) {
-    std::vector<char*> pointers;
-    for (const std::string& argument : argv)
-        pointers.push_back(const_cast<char*>(argument.c_str()));
-    pointers.push_back(nullptr);
-    // The program's own output would only clutter the test's.
-    posix_spawn_file_actions_t actions;
-    ::posix_spawn_file_actions_init(&actions);
-    ::posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    ::posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int error = ::posix_spawn(&pid, pointers[0], &actions, nullptr, pointers.data(), environ);
-    ::posix_spawn_file_actions_destroy(&actions);
-    if (error != 0)
+    // Its output is captured, so it does not clutter the test's.
+    ChildProcess program(argv);
+    if (!program.Started())
         return -1;
     if (processId != nullptr)
-        *processId = pid;
-    int status = 0;
-    const bool ended = WaitUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, timeout);
-    if (!ended) {
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, &status, 0);
-        return -1;
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        *processId = program.Pid();
+    const std::optional<int> exitCode = program.WaitForExit(timeout);
+    return exitCode && !program.EndedBySignal() ? *exitCode : -1;
 }

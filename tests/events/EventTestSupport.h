@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/support/WaitUntil.h"
+
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -7,12 +9,13 @@
 #include <sys/types.h>
 #include <vector>
 
+// Makes the one event configuration `uniqueId`, watching "EventVar" and
+// acknowledging in "AckVar".
+void UseOnlyConfiguration(std::uint32_t uniqueId, std::uint32_t pollCycle = 5,
+                          const std::string& description = "");
+
 // Path of the test tool, given by the build.
 std::string TestToolPath();
-
-// Polls `condition` every millisecond until it holds or `timeout` has passed.
-bool WaitUntil(const std::function<bool()>& condition,
-               std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
 
 // One line of the test tool's log.
 struct ToolLogEntry {

@@ -3,7 +3,7 @@
 #include "tests/events/EventTestSupport.h"
 #include "tests/events/RecordingObservationState.h"
 #include "tests/events/SimulatedController.h"
-#include "tests/platform/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -24,13 +24,7 @@ class HandshakeSoakTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(Controller.Create());
-        GlobalParameters parameters;
-        parameters.UniqueID = ConfigurationId;
-        parameters.EventVariable = "EventVar";
-        parameters.AcknowledgeVariable = "AckVar";
-        parameters.PollCycle = 5;
-        Configurations().ClearConfigurations();
-        Configurations().AppendConfiguration(parameters);
+        UseOnlyConfiguration(ConfigurationId);
         State.Settings.UseSimEnvironment = 1;
         State.Settings.UsedUniqueID = ConfigurationId;
         State.References = SimulatedController::References();

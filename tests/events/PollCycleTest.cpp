@@ -3,7 +3,7 @@
 #include "tests/events/EventTestSupport.h"
 #include "tests/events/RecordingObservationState.h"
 #include "tests/events/SimulatedController.h"
-#include "tests/platform/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "tests/events/EventTestSupport.h"
-#include "tests/platform/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -1,7 +1,7 @@
 #include "events/ToolRunner.h"
 #include "tests/events/EventTestSupport.h"
 #include "tests/events/RecordingObservationState.h"
-#include "tests/platform/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

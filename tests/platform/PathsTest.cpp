@@ -1,7 +1,7 @@
-#include "platform/ErrorText.h"
 #include "platform/Paths.h"
+#include "platform/ErrorText.h"
 #include "platform/TickCount.h"
-#include "tests/platform/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "platform/PrivateProfile.h"
-#include "tests/platform/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -40,8 +40,9 @@ TEST(PrivateProfileRead, MissingFileSectionOrKeyGivesTheDefault) {
 
 TEST(PrivateProfileRead, QuotesAreRemovedOnceAndTheBufferCutsTheText) {
     TempFolder dir;
-    const auto file = dir.Write("a.ini", "[Configuration]\nA=\"quoted value\"\nB='x'\nC=\"\"inner\"\"\nD=\"open\n"
-                                         "E=abcdefghij\n");
+    const auto file =
+        dir.Write("a.ini", "[Configuration]\nA=\"quoted value\"\nB='x'\nC=\"\"inner\"\"\nD=\"open\n"
+                           "E=abcdefghij\n");
     EXPECT_EQ(Read(file, "A"), "quoted value");
     EXPECT_EQ(Read(file, "B"), "x");
     EXPECT_EQ(Read(file, "C"), "\"inner\"");
@@ -54,8 +55,9 @@ TEST(PrivateProfileRead, QuotesAreRemovedOnceAndTheBufferCutsTheText) {
 
 TEST(PrivateProfileRead, IntegersAreReadAsTheSystemReadsThem) {
     TempFolder dir;
-    const auto file = dir.Write("a.ini", "[Configuration]\nA=  42abc\nB=-17\nC=0x1F\nD=abc\nE=\nF=+5\nG=0X10\n"
-                                         "H=99999999999\n");
+    const auto file =
+        dir.Write("a.ini", "[Configuration]\nA=  42abc\nB=-17\nC=0x1F\nD=abc\nE=\nF=+5\nG=0X10\n"
+                           "H=99999999999\n");
     EXPECT_EQ(ReadPrivateProfileInt("Configuration", "A", -1, file), 42);
     EXPECT_EQ(ReadPrivateProfileInt("Configuration", "B", -1, file), -17);
     EXPECT_EQ(ReadPrivateProfileInt("Configuration", "C", -1, file), 31);
@@ -64,7 +66,8 @@ TEST(PrivateProfileRead, IntegersAreReadAsTheSystemReadsThem) {
     EXPECT_EQ(ReadPrivateProfileInt("Configuration", "F", -1, file), 5);
     EXPECT_EQ(ReadPrivateProfileInt("Configuration", "G", -1, file), 16);
     // Digits beyond 32 bits wrap instead of overflowing.
-    EXPECT_EQ(ReadPrivateProfileInt("Configuration", "H", -1, file), static_cast<int>(99999999999LL & 0xFFFFFFFF));
+    EXPECT_EQ(ReadPrivateProfileInt("Configuration", "H", -1, file),
+              static_cast<int>(99999999999LL & 0xFFFFFFFF));
 }
 
 TEST(PrivateProfileRead, FirstSectionAndFirstKeyWin) {
@@ -102,13 +105,15 @@ TEST(PrivateProfileWrite, CreatesFileAndSectionAndKeepsEverythingElse) {
     ASSERT_TRUE(WritePrivateProfileString("Configuration", "A", "1", file));
     EXPECT_EQ(TempFolder::Read(file), "[Configuration]\nA=1\n");
 
-    dir.Write("keep.ini", "; head comment\n[Other]\nX=1 ; note\n\n[configuration]\nA=old\nB=2\n[Tail]\nZ=9\n");
+    dir.Write("keep.ini",
+              "; head comment\n[Other]\nX=1 ; note\n\n[configuration]\nA=old\nB=2\n[Tail]\nZ=9\n");
     const auto keep = dir.File("keep.ini");
     ASSERT_TRUE(WritePrivateProfileString("Configuration", "a", "new", keep));
     ASSERT_TRUE(WritePrivateProfileString("Configuration", "C", "3", keep));
     ASSERT_TRUE(WritePrivateProfileString("Fresh", "K", "v", keep));
-    EXPECT_EQ(TempFolder::Read(keep), "; head comment\n[Other]\nX=1 ; note\n\n[configuration]\na=new\nB=2\nC=3\n"
-                                      "[Tail]\nZ=9\n\n[Fresh]\nK=v\n");
+    EXPECT_EQ(TempFolder::Read(keep),
+              "; head comment\n[Other]\nX=1 ; note\n\n[configuration]\na=new\nB=2\nC=3\n"
+              "[Tail]\nZ=9\n\n[Fresh]\nK=v\n");
     EXPECT_EQ(ReadPrivateProfileString("CONFIGURATION", "A", "", 100, keep), "new");
 }
 

@@ -125,7 +125,7 @@ protected:
 
 TEST_F(WindowTest, ControlsStandWhereTheDialogTemplatePutsThem) {
     Window = std::make_unique<EventManagerWindow>();
-    const DialogUnits units(Window->font());
+    const DialogUnits& units = Window->Units();
     EXPECT_EQ(Window->size(), QSize(units.X(400), units.Y(401)));
     EXPECT_EQ(Window->minimumSize(), Window->maximumSize()) << "the window has a fixed size";
     EXPECT_EQ(Window->windowTitle(), QStringLiteral("q.rix Windows Application Eventmanager"));
@@ -149,6 +149,15 @@ TEST_F(WindowTest, ControlsStandWhereTheDialogTemplatePutsThem) {
         while (next != nullptr && next->property("controlId").isNull())
             next = next->nextInFocusChain();
         EXPECT_EQ(next, Control(order[i + 1])) << "after " << order[i];
+    }
+}
+
+TEST_F(WindowTest, EveryTextFitsItsControl) {
+    Window = std::make_unique<EventManagerWindow>();
+    for (int id : {IDC_START_ON_OPEN, IDC_MINIMIZE_ON_START, IDC_USE_SIMULATION, IDC_ACTIVATE_OBSERVATION,
+                   IDC_DEACTIVATE_OBSERVATION, IDC_DELETE_MESSAGES, IDC_REREAD_CONFIGURATION}) {
+        SCOPED_TRACE(id);
+        EXPECT_LE(Control(id)->sizeHint().width(), Control(id)->width());
     }
 }
 
