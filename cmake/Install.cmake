@@ -6,6 +6,10 @@ if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT)
 endif()
 
 set(kavel_programs eventmanager eventmanager-headless qrix-sim qrix-emulator KavelTestApplication)
+# The test tool is linked statically: it has no run path to rewrite.
+if(TARGET KavelTestApplication)
+  set_target_properties(KavelTestApplication PROPERTIES INSTALL_RPATH "")
+endif()
 foreach(program ${kavel_programs})
   if(TARGET ${program})
     install(TARGETS ${program} RUNTIME DESTINATION .)

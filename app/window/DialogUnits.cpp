@@ -15,8 +15,12 @@ DialogUnits::DialogUnits(const QFont& font) {
         m_BaseHeight = 13;
 }
 
+DialogUnits::DialogUnits(const QFont& font, double widthScale) : DialogUnits(font) {
+    m_WidthScale = widthScale < 1.0 ? 1.0 : widthScale;
+}
+
 int DialogUnits::X(int units) const {
-    return units * m_BaseWidth / 4;
+    return static_cast<int>(units * m_BaseWidth * m_WidthScale / 4.0);
 }
 
 int DialogUnits::Y(int units) const {

@@ -9,6 +9,9 @@
 class DialogUnits {
 public:
     explicit DialogUnits(const QFont& font);
+    // Horizontal units widened by `widthScale` (>= 1): fonts whose letters are wider
+    // than their average suggests still fit the texts they are laid out for.
+    DialogUnits(const QFont& font, double widthScale);
 
     int X(int units) const;
     int Y(int units) const;
@@ -20,4 +23,5 @@ public:
 private:
     int m_BaseWidth = 6;
     int m_BaseHeight = 13;
+    double m_WidthScale = 1.0;
 };

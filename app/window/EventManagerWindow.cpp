@@ -14,7 +14,10 @@
 #include <QFileDialog>
 #include <QMenu>
 #include <QShortcut>
+#include <QStyle>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace {
 
@@ -54,7 +57,7 @@ static void InitialiseResources() {
     Q_INIT_RESOURCE(window);
 }
 
-EventManagerWindow::EventManagerWindow(QWidget* parent) : QDialog(parent) {
+EventManagerWindow::EventManagerWindow(QWidget* parent) : QDialog(parent), m_Units(font()) {
     InitialiseResources();
     setWindowTitle(QStringLiteral("q.rix Windows Application Eventmanager"));
     setWindowIcon(QIcon(QStringLiteral(":/eventmanager.png")));
@@ -70,9 +73,11 @@ EventManagerWindow::EventManagerWindow(QWidget* parent) : QDialog(parent) {
 EventManagerWindow::~EventManagerWindow() = default;
 
 void EventManagerWindow::CreateControls() {
-    const DialogUnits units(font());
-    setFixedSize(units.X(400), units.Y(401));
-
+    for (QPushButton* button : {&m_ActivateButton, &m_BrowseButton, &m_DeactivateButton,
+                                &m_DeleteMessagesButton, &m_RereadButton}) {
+        button->setStyleSheet(QString::fromLatin1(FlatButtonStyle));
+        button->setAutoDefault(false);
+    }
     struct Placement {
         QWidget* Widget;
         int Id;
@@ -96,6 +101,24 @@ void EventManagerWindow::CreateControls() {
         {&m_MessageList, IDC_MESSAGE_LIST, 4, 311, 392, 64},
         {&m_RereadButton, IDC_REREAD_CONFIGURATION, 4, 381, 115, 15},
     };
+    // Where a text would not fit its control in this font (its letters may be
+    // wider than their average says), the horizontal unit is widened to fit.
+    const DialogUnits plain(font());
+    double widthScale = 1.0;
+    for (const auto& p : placements) {
+        int needed = 0;
+        if (qobject_cast<QCheckBox*>(p.Widget) != nullptr)
+            needed = p.Widget->sizeHint().width();
+        else if (auto* button = qobject_cast<QPushButton*>(p.Widget))
+            needed = fontMetrics().horizontalAdvance(button->text()) + 12;
+        else if (auto* label = qobject_cast<QLabel*>(p.Widget))
+            needed = fontMetrics().horizontalAdvance(label->text()) + 2;
+        widthScale = std::max(widthScale, double(needed) / std::max(1, plain.X(p.Width)));
+    }
+    m_Units = DialogUnits(font(), widthScale);
+    const DialogUnits& units = m_Units;
+    setFixedSize(units.X(400), units.Y(401));
+
     QWidget* previous = nullptr;
     for (const auto& p : placements) {
         QRect rect = units.Rect(p.X, p.Y, p.Width, p.Height);
@@ -123,11 +146,6 @@ void EventManagerWindow::CreateControls() {
     m_MessageList.setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_MessageList.setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_MessageList.setUniformItemSizes(true);
-    for (QPushButton* button : {&m_ActivateButton, &m_BrowseButton, &m_DeactivateButton,
-                                &m_DeleteMessagesButton, &m_RereadButton}) {
-        button->setStyleSheet(QString::fromLatin1(FlatButtonStyle));
-        button->setAutoDefault(false);
-    }
     m_ActivateButton.setDefault(true);
     m_Grid.setFocusPolicy(Qt::StrongFocus);
 }

@@ -2,6 +2,7 @@
 
 #include "app/logic/DialogControls.h"
 #include "app/logic/EventManagerDialog.h"
+#include "app/window/DialogUnits.h"
 #include "config/ToolTable.h"
 #include "grid/GridCtrl.h"
 
@@ -32,6 +33,8 @@ public:
 
     EventManagerDialog& Logic() { return *m_Logic; }
     CGridCtrl& Grid() { return m_Grid; }
+    // The dialog units the window is laid out in.
+    const DialogUnits& Units() const { return m_Units; }
     // The widget of a control id, or null.
     QWidget* Control(int id) const;
 
@@ -80,6 +83,7 @@ private:
     void SetUpToolTable();
     void ConnectHandlers();
 
+    DialogUnits m_Units;
     QGroupBox m_ParameterGroup{QStringLiteral("Parameter"), this};
     QPushButton m_ActivateButton{QStringLiteral("Activate event observation"), this};
     QLineEdit m_PathEdit{this};
