@@ -264,26 +264,11 @@ int ReadPrivateProfileInt(const std::string& section, const std::string& key, in
     return PrivateProfileSnapshot(path).ReadInt(section, key, defaultValue);
 }
 
-bool WritePrivateProfileString(const std::string& section, const std::string& key, const std::string& value,
-                               const std::string& path) {
-    const auto breaksLine = [](const std::string& text) {
-        return text.find_first_of("\r\n") != std::string::npos;
-    };
-    if (path.empty() || Trim(section).empty() || Trim(key).empty() || breaksLine(section) ||
-        breaksLine(key) || breaksLine(value))
-        return false;
+namespace {
 
-    std::string content;
-    struct stat info {};
-    mode_t mode = 0644;
-    if (::stat(path.c_str(), &info) == 0) {
-        if (!ReadFileContent(path, MaximumProfileSize, content))
-            return false;
-        mode = info.st_mode & 07777;
-    }
-    const bool crlf = content.find("\r\n") != std::string::npos;
-    std::vector<std::string> lines = SplitLines(content);
-
+// Sets key=value in the section of the lines, adding section or key where missing.
+void SetKeyInLines(std::vector<std::string>& lines, const std::string& section, const std::string& key,
+                   const std::string& value) {
     const std::string wantedSection = Upper(Trim(section));
     const std::string wantedKey = Upper(Trim(key));
     const std::string newLine = Trim(key) + "=" + value;
@@ -301,31 +286,61 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
             lines.emplace_back();
         lines.push_back("[" + Trim(section) + "]");
         lines.push_back(newLine);
-    } else {
-        std::size_t insertAt = sectionLine + 1;
-        bool replaced = false;
-        for (std::size_t i = sectionLine + 1; i < lines.size(); ++i) {
-            std::string name, k, v;
-            if (SectionName(lines[i], name))
-                break;
-            if (KeyAndValue(lines[i], k, v)) {
-                if (Upper(k) == wantedKey) {
-                    lines[i] = newLine;
-                    replaced = true;
-                    break;
-                }
-                insertAt = i + 1;
-            }
-        }
-        if (!replaced)
-            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), newLine);
+        return;
     }
+    std::size_t insertAt = sectionLine + 1;
+    for (std::size_t i = sectionLine + 1; i < lines.size(); ++i) {
+        std::string name, k, v;
+        if (SectionName(lines[i], name))
+            break;
+        if (KeyAndValue(lines[i], k, v)) {
+            if (Upper(k) == wantedKey) {
+                lines[i] = newLine;
+                return;
+            }
+            insertAt = i + 1;
+        }
+    }
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), newLine);
+}
+
+} // namespace
+
+bool WritePrivateProfileStrings(const std::string& section,
+                                const std::vector<std::pair<std::string, std::string>>& keysAndValues,
+                                const std::string& path) {
+    const auto breaksLine = [](const std::string& text) {
+        return text.find_first_of("\r\n") != std::string::npos;
+    };
+    if (path.empty() || Trim(section).empty() || breaksLine(section))
+        return false;
+    for (const auto& [key, value] : keysAndValues)
+        if (Trim(key).empty() || breaksLine(key) || breaksLine(value))
+            return false;
+
+    std::string content;
+    struct stat info {};
+    mode_t mode = 0644;
+    if (::stat(path.c_str(), &info) == 0) {
+        if (!ReadFileContent(path, MaximumProfileSize, content))
+            return false;
+        mode = info.st_mode & 07777;
+    }
+    const bool crlf = content.find("\r\n") != std::string::npos;
+    std::vector<std::string> lines = SplitLines(content);
+    for (const auto& [key, value] : keysAndValues)
+        SetKeyInLines(lines, section, key, value);
 
     std::string output;
     const char* ending = crlf ? "\r\n" : "\n";
     for (const auto& line : lines)
         output += line + ending;
     return WriteAtomically(path, output, mode);
+}
+
+bool WritePrivateProfileString(const std::string& section, const std::string& key, const std::string& value,
+                               const std::string& path) {
+    return WritePrivateProfileStrings(section, {{key, value}}, path);
 }
 
 void ClearPrivateProfileCache() {

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 // INI files read and written the way the classic private-profile functions do:
@@ -46,6 +47,12 @@ int ReadPrivateProfileInt(const std::string& section, const std::string& key, in
 // cannot be written or a name or the value holds a line break.
 bool WritePrivateProfileString(const std::string& section, const std::string& key, const std::string& value,
                                const std::string& path);
+
+// Sets several keys of one section in one replacement of the file, so that a
+// reader sees all of them changed or none.
+bool WritePrivateProfileStrings(const std::string& section,
+                                const std::vector<std::pair<std::string, std::string>>& keysAndValues,
+                                const std::string& path);
 
 // Drops every cached file (tests, and callers that changed files behind our back
 // within the same second on a file system with coarse times).

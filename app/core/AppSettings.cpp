@@ -38,7 +38,8 @@ std::string ProgramDirectory() {
 
 void LoadSettings(AppSettings& settings) {
     const std::string path = SettingsFilePath();
-    settings.PathToKavelCfg = ReadPrivateProfileString(Section, "PathToKavelCfg", "", MaximumPathLength + 1, path);
+    settings.PathToKavelCfg =
+        ReadPrivateProfileString(Section, "PathToKavelCfg", "", MaximumPathLength + 1, path);
     settings.UsedUniqueID = ReadPrivateProfileInt(Section, "UsedUniqueID", -1, path);
     settings.ActivateOnStart = ReadPrivateProfileInt(Section, "ActivateOnStart", 0, path);
     settings.MinimizeOnStart = ReadPrivateProfileInt(Section, "MinimizeOnStart", 0, path);
@@ -46,14 +47,14 @@ void LoadSettings(AppSettings& settings) {
 }
 
 bool SaveSettings(const AppSettings& settings) {
-    const std::string path = SettingsFilePath();
-    bool ok = WritePrivateProfileString(Section, "PathToKavelCfg", settings.PathToKavelCfg, path);
-    ok = WritePrivateProfileString(Section, "UsedUniqueID", std::to_string(settings.UsedUniqueID), path) && ok;
-    ok = WritePrivateProfileString(Section, "ActivateOnStart", std::to_string(settings.ActivateOnStart), path) && ok;
-    ok = WritePrivateProfileString(Section, "MinimizeOnStart", std::to_string(settings.MinimizeOnStart), path) && ok;
-    ok = WritePrivateProfileString(Section, "UseSimEnvironment", std::to_string(settings.UseSimEnvironment), path) &&
-         ok;
-    return ok;
+    // One replacement of the file: a crash never leaves half a record.
+    return WritePrivateProfileStrings(Section,
+                                      {{"PathToKavelCfg", settings.PathToKavelCfg},
+                                       {"UsedUniqueID", std::to_string(settings.UsedUniqueID)},
+                                       {"ActivateOnStart", std::to_string(settings.ActivateOnStart)},
+                                       {"MinimizeOnStart", std::to_string(settings.MinimizeOnStart)},
+                                       {"UseSimEnvironment", std::to_string(settings.UseSimEnvironment)}},
+                                      SettingsFilePath());
 }
 
 bool ReadConfigurationPath(std::string& path) {

@@ -165,3 +165,12 @@ TEST(PrivateProfileWrite, ConcurrentReadersNeverSeeHalfAFile) {
     reader.join();
     EXPECT_EQ(torn, 0);
 }
+
+TEST(PrivateProfileWrite, SeveralKeysGoInOneReplacementOrNotAtAll) {
+    TempFolder dir;
+    const auto file = dir.Write("a.ini", "[S]\nB=old\n");
+    ASSERT_TRUE(WritePrivateProfileStrings("S", {{"A", "1"}, {"B", "2"}, {"C", "3"}}, file));
+    EXPECT_EQ(TempFolder::Read(file), "[S]\nB=2\nA=1\nC=3\n");
+    EXPECT_FALSE(WritePrivateProfileStrings("S", {{"A", "9"}, {"B", "two\nlines"}}, file));
+    EXPECT_EQ(TempFolder::Read(file), "[S]\nB=2\nA=1\nC=3\n");
+}
