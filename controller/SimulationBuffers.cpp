@@ -1,11 +1,7 @@
 #include "controller/SimulationBuffers.h"
 
+#include "platform/SharedMemory.h"
 #include "platform/TickCount.h"
-#include "platform/UniqueFd.h"
-
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
 
 #include <array>
 #include <atomic>
@@ -15,40 +11,7 @@
 
 namespace {
 
-// Owns one shared mapping and unmaps it when it goes.
-class MappedView {
-public:
-    MappedView() = default;
-    MappedView(void* address, std::size_t length) : m_Address(address), m_Length(length) {}
-    MappedView(MappedView&& other) noexcept
-        : m_Address(std::exchange(other.m_Address, nullptr)), m_Length(std::exchange(other.m_Length, 0)) {}
-    MappedView& operator=(MappedView&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            m_Address = std::exchange(other.m_Address, nullptr);
-            m_Length = std::exchange(other.m_Length, 0);
-        }
-        return *this;
-    }
-    MappedView(const MappedView&) = delete;
-    MappedView& operator=(const MappedView&) = delete;
-    ~MappedView() { Reset(); }
-
-    std::byte* Get() const { return static_cast<std::byte*>(m_Address); }
-    void Reset() {
-        if (m_Address != nullptr)
-            ::munmap(m_Address, m_Length);
-        m_Address = nullptr;
-        m_Length = 0;
-    }
-
-private:
-    void* m_Address = nullptr;
-    std::size_t m_Length = 0;
-};
-
 struct SimulationArea {
-    UniqueFd Handle;
     MappedView Mapping;
     // Published separately so that the poll thread reads it without a lock.
     std::atomic<std::byte*> View{nullptr};
@@ -63,31 +26,19 @@ SimulationArea OutputArea;
 std::atomic<std::uint32_t> TimeStamp{0};
 
 void OpenArea(SimulationArea& area, const std::string& name) {
-    if (area.Handle.IsValid())
+    if (area.Mapping.IsValid())
         return;
     area.Name = name;
     area.Size = SimulationBufferSize;
-    UniqueFd handle(::shm_open(name.c_str(), O_RDWR | O_CLOEXEC, 0));
-    if (!handle.IsValid())
-        return;
-    // A smaller object would fault on access beyond its end: treat it as missing.
-    struct stat status {};
-    if (::fstat(handle.Get(), &status) != 0 || !S_ISREG(status.st_mode) ||
-        status.st_size < static_cast<off_t>(SimulationBufferSize))
-        return;
-    void* address =
-        ::mmap(nullptr, SimulationBufferSize, PROT_READ | PROT_WRITE, MAP_SHARED, handle.Get(), 0);
-    if (address == MAP_FAILED)
-        return;
-    area.Handle = std::move(handle);
-    area.Mapping = MappedView(address, SimulationBufferSize);
+    // A failure is retried by the next read or write.
+    SharedMemoryStatus status;
+    area.Mapping = MapSharedMemory(name, SimulationBufferSize, status);
     area.View.store(area.Mapping.Get(), std::memory_order_release);
 }
 
 void CloseArea(SimulationArea& area) {
     area.View.store(nullptr, std::memory_order_release);
     area.Mapping.Reset();
-    area.Handle.Reset();
 }
 
 // Computed in 64 bits: a huge length must not wrap around to a small end.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/SharedMemory.h"
+
 #include <cstdint>
 #include <string>
 
@@ -14,7 +16,7 @@ public:
     SimulationAreas(const SimulationAreas&) = delete;
     SimulationAreas& operator=(const SimulationAreas&) = delete;
 
-    bool Valid() const { return m_Input != nullptr && m_Output != nullptr; }
+    bool Valid() const { return m_Input.IsValid() && m_Output.IsValid(); }
     std::uint32_t ReadInput(std::uint32_t offset) const;
     std::uint32_t ReadOutput(std::uint32_t offset) const;
     void WriteInput(std::uint32_t offset, std::uint32_t value);
@@ -25,8 +27,6 @@ public:
 private:
     std::string m_InputName;
     std::string m_OutputName;
-    bool m_InputCreated = false;
-    bool m_OutputCreated = false;
-    unsigned char* m_Input = nullptr;
-    unsigned char* m_Output = nullptr;
+    MappedView m_Input;
+    MappedView m_Output;
 };

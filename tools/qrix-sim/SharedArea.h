@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/SharedMemory.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -17,16 +19,10 @@ public:
     // Removes the name; `existed` tells whether there was one. False on other errors.
     static bool Remove(const std::string& name, bool& existed, std::string& error);
 
-    SharedArea(SharedArea&& other) noexcept;
-    SharedArea& operator=(SharedArea&& other) noexcept;
-    SharedArea(const SharedArea&) = delete;
-    SharedArea& operator=(const SharedArea&) = delete;
-    ~SharedArea();
-
     const std::string& Name() const { return m_Name; }
-    std::uint32_t Size() const { return m_Size; }
+    std::uint32_t Size() const { return static_cast<std::uint32_t>(m_Mapping.Size()); }
     bool Fits(std::uint64_t offset, std::uint64_t length) const {
-        return length <= m_Size && offset <= m_Size - length;
+        return length <= Size() && offset <= Size() - length;
     }
 
     // Callers check Fits first.
@@ -37,10 +33,8 @@ public:
     void Write32(std::uint32_t offset, std::uint32_t value);
 
 private:
-    SharedArea(std::string name, std::byte* view, std::uint32_t size);
-    void Unmap();
+    SharedArea(std::string name, MappedView mapping);
 
     std::string m_Name;
-    std::byte* m_View = nullptr;
-    std::uint32_t m_Size = 0;
+    MappedView m_Mapping;
 };
