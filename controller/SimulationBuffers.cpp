@@ -1,22 +1,23 @@
 #include "controller/SimulationBuffers.h"
 
-#include "platform/SharedMemory.h"
+#include "app/core/SystemMessage.h"
+#include "platform/SharedMemoryFile.h"
 #include "platform/TickCount.h"
 
 #include <array>
 #include <atomic>
-#include <cstddef>
 #include <cstring>
-#include <utility>
 
 namespace {
 
+// Reads and writes go through the area's descriptor: an area that the simulator
+// shrinks or replaces while we observe is noticed and reported, never a crash.
 struct SimulationArea {
-    MappedView Mapping;
-    // Published separately so that the poll thread reads it without a lock.
-    std::atomic<std::byte*> View{nullptr};
+    SharedMemoryFile File;
     std::uint32_t Size = 0;
     std::string Name;
+    // Set when an area we had was dropped, so that finding it again is said once.
+    bool Lost = false;
 };
 
 std::string InputBufferName = DefaultInputBufferName;
@@ -25,20 +26,57 @@ SimulationArea InputArea;
 SimulationArea OutputArea;
 std::atomic<std::uint32_t> TimeStamp{0};
 
-void OpenArea(SimulationArea& area, const std::string& name) {
-    if (area.Mapping.IsValid())
-        return;
+std::string ShownName(const SimulationArea& area) {
+    return area.Name.starts_with('/') ? area.Name.substr(1) : area.Name;
+}
+
+// Attaches when not attached; true when the area is attached now.
+bool OpenArea(SimulationArea& area, const std::string& name) {
+    if (area.File.IsValid())
+        return true;
     area.Name = name;
     area.Size = SimulationBufferSize;
     // A failure is retried by the next read or write.
     SharedMemoryStatus status;
-    area.Mapping = MapSharedMemory(name, SimulationBufferSize, status);
-    area.View.store(area.Mapping.Get(), std::memory_order_release);
+    area.File = SharedMemoryFile::Open(name, SimulationBufferSize, status);
+    if (!area.File.IsValid())
+        return false;
+    if (area.Lost) {
+        AddMessage("---- Simulation area " + ShownName(area) + " is there again: observing it");
+        area.Lost = false;
+    }
+    return true;
 }
 
 void CloseArea(SimulationArea& area) {
-    area.View.store(nullptr, std::memory_order_release);
-    area.Mapping.Reset();
+    area.File.Reset();
+}
+
+// Drops an area that is no longer whole or no longer the one under its name,
+// and attaches to a new one at once if the simulator made it; true when an
+// area can be used now.
+bool KeepUsable(SimulationArea& area) {
+    const SharedMemoryFile::Condition condition = area.File.Examine();
+    if (condition == SharedMemoryFile::Condition::Whole)
+        return true;
+    if (condition == SharedMemoryFile::Condition::Shrunk) {
+        AddMessage("**** Simulation area " + ShownName(area) + " shrank to " +
+                   std::to_string(area.File.CurrentSize()) + " bytes: not used until it has " +
+                   std::to_string(SimulationBufferSize) + " bytes again");
+        CloseArea(area);
+        area.Lost = true;
+        return false;
+    }
+    CloseArea(area);
+    const std::string name = area.Name;
+    if (OpenArea(area, name)) {
+        AddMessage("---- Simulation area " + ShownName(area) + " was created anew: observing the new one");
+        return true;
+    }
+    AddMessage("**** Simulation area " + ShownName(area) +
+               " was removed: waiting for the simulator to create it again");
+    area.Lost = true;
+    return false;
 }
 
 // Computed in 64 bits: a huge length must not wrap around to a small end.
@@ -46,10 +84,16 @@ bool RangeFits(std::uint32_t length, std::uint16_t offset) {
     return length != 0 && std::uint64_t{offset} + length < SimulationBufferSize;
 }
 
+// A transfer that came up short means the area changed under us.
+void TransferFailed(SimulationArea& area) {
+    if (KeepUsable(area)) {
+        AddMessage("**** Simulation area " + ShownName(area) + " could not be accessed");
+    }
+}
+
 void WriteArea(SimulationArea& area, const void* source, std::uint32_t length, std::uint16_t offset,
                std::uint16_t& status) {
-    std::byte* view = area.View.load(std::memory_order_acquire);
-    if (view == nullptr) {
+    if (!area.File.IsValid()) {
         OpenSimulationBuffers();
         return;
     }
@@ -57,7 +101,12 @@ void WriteArea(SimulationArea& area, const void* source, std::uint32_t length, s
         status = SimulationStatusRejected;
         return;
     }
-    std::memcpy(view + offset, source, length);
+    if (!KeepUsable(area))
+        return;
+    if (!area.File.Write(source, length, offset)) {
+        TransferFailed(area);
+        return;
+    }
     status = SimulationStatusDone;
 }
 
@@ -73,6 +122,7 @@ void ResetSimulationBuffers() {
         CloseArea(*area);
         area->Size = 0;
         area->Name.clear();
+        area->Lost = false;
     }
 }
 
@@ -87,8 +137,7 @@ void CloseSimulationBuffers() {
 }
 
 void ReadInputBuffer(void* destination, std::uint32_t length, std::uint16_t offset, std::uint16_t& status) {
-    const std::byte* view = InputArea.View.load(std::memory_order_acquire);
-    if (view == nullptr) {
+    if (!InputArea.File.IsValid()) {
         OpenSimulationBuffers();
         return;
     }
@@ -114,7 +163,12 @@ void ReadInputBuffer(void* destination, std::uint32_t length, std::uint16_t offs
         status = SimulationStatusRejected;
         return;
     }
-    std::memcpy(destination, view + offset, length);
+    if (!KeepUsable(InputArea))
+        return;
+    if (!InputArea.File.Read(destination, length, offset)) {
+        TransferFailed(InputArea);
+        return;
+    }
     status = SimulationStatusDone;
 }
 

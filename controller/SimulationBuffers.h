@@ -25,8 +25,11 @@ void ResetSimulationBuffers();
 void OpenSimulationBuffers();
 void CloseSimulationBuffers();
 
-// Each reports 0 (done) or 2 (rejected) in `status`; with the area not mapped, it
-// tries to open the areas and leaves `status` and the data untouched.
+// Each reports 0 (done) or 2 (rejected) in `status`; with the area not attached, it
+// tries to open the areas and leaves `status` and the data untouched. An attached
+// area that shrank, was removed or was created anew is noticed at the next
+// access and said in one line; until a whole area is there again, accesses leave
+// `status` untouched as with a missing area.
 void ReadInputBuffer(void* destination, std::uint32_t length, std::uint16_t offset, std::uint16_t& status);
 void WriteOutputBuffer(const void* source, std::uint32_t length, std::uint16_t offset, std::uint16_t& status);
 void WriteInputBuffer(const void* source, std::uint32_t length, std::uint16_t offset, std::uint16_t& status);

@@ -1,6 +1,7 @@
 #include "controller/SimulationBuffers.h"
 #include "platform/TickCount.h"
 #include "tests/simulation/TestAreas.h"
+#include "tests/support/MessageCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 #include <cstdint>
 #include <cstring>
 #include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -269,6 +271,108 @@ TEST_F(SimulationBuffersTest, CloseAndResetAreHarmlessRepeatedAndReleaseTheAreas
     StartSimulator();
     m_Input->Write32(4, 0x77);
     EXPECT_EQ(ReadValue(4, status), 0x77u);
+}
+
+// Truncates or grows an area the way `truncate -s` on /dev/shm does.
+void ResizeArea(const std::string& name, off_t size) {
+    const int fd = ::shm_open(name.c_str(), O_RDWR, 0);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(::ftruncate(fd, size), 0);
+    ::close(fd);
+}
+
+// The simulator shrinks, removes or re-creates an area while it is attached: each
+// change is said once, the access leaves data and status alone, nothing crashes,
+// and the area in place afterwards is used again.
+TEST_F(SimulationBuffersTest, AnAreaChangedUnderUsIsReportedAndUsedAgainWhenWhole) {
+    enum class Change { ShrinkThenGrow, RemoveAndCreate, RemoveThenCreateLater };
+    const struct {
+        const char* Name;
+        Change What;
+        bool Input;
+        const char* FirstLine;
+        const char* LaterLine; // after the whole area is back; empty when the first access goes on
+    } cases[] = {
+        {"input shrunk", Change::ShrinkThenGrow, true, "shrank to 0 bytes", "is there again"},
+        {"output shrunk", Change::ShrinkThenGrow, false, "shrank to 0 bytes", "is there again"},
+        {"input re-created", Change::RemoveAndCreate, true, "was created anew", ""},
+        {"output re-created", Change::RemoveAndCreate, false, "was created anew", ""},
+        {"input removed", Change::RemoveThenCreateLater, true, "was removed", "is there again"},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.Name);
+        MessageCapture messages;
+        ResetSimulationBuffers();
+        m_Input.reset();
+        m_Output.reset();
+        TestAreas areas;
+        SetSimulationBufferNames(areas.InputName(), areas.OutputName());
+        std::optional<SharedArea> input = areas.CreateInput();
+        std::optional<SharedArea> output = areas.CreateOutput();
+        OpenSimulationBuffers();
+        const std::string& name = test.Input ? areas.InputName() : areas.OutputName();
+        std::optional<SharedArea>& area = test.Input ? input : output;
+
+        // One access of the kind the poll cycle makes on the changed area.
+        const auto access = [&](std::uint32_t& value, std::uint16_t& status) {
+            if (test.Input)
+                ReadInputBuffer(&value, 4, 0x40, status);
+            else
+                WriteOutputBuffer(&value, 4, 0x40, status);
+        };
+
+        area->Write32(0x40, 0x11);
+        if (test.What == Change::ShrinkThenGrow) {
+            ResizeArea(name, 0);
+        } else {
+            area.reset();
+            bool existed = false;
+            std::string error;
+            ASSERT_TRUE(SharedArea::Remove(name, existed, error)) << error;
+            if (test.What == Change::RemoveAndCreate) {
+                area = test.Input ? areas.CreateInput() : areas.CreateOutput();
+                area->Write32(0x40, 0x22);
+            }
+        }
+
+        std::uint32_t value = 0x99;
+        std::uint16_t status = Untouched;
+        access(value, status);
+        if (test.What == Change::RemoveAndCreate) {
+            EXPECT_EQ(status, SimulationStatusDone);
+            EXPECT_EQ(test.Input ? value : area->Read32(0x40), test.Input ? 0x22u : 0x99u);
+        } else {
+            EXPECT_EQ(status, Untouched);
+            EXPECT_EQ(value, 0x99u);
+            // Further accesses while it stays unusable add no line and grow nothing.
+            access(value, status);
+            access(value, status);
+            EXPECT_EQ(status, Untouched);
+        }
+        const std::vector<std::string> first = messages.Take();
+        ASSERT_EQ(first.size(), 1u) << (first.empty() ? "" : first.back());
+        EXPECT_NE(first[0].find(test.FirstLine), std::string::npos) << first[0];
+        if (*test.LaterLine == '\0')
+            continue;
+
+        if (test.What == Change::ShrinkThenGrow) {
+            ResizeArea(name, SimulationBufferSize);
+        } else {
+            area = test.Input ? areas.CreateInput() : areas.CreateOutput();
+        }
+        area->Write32(0x40, 0x33);
+        value = 0x33;
+        status = Untouched;
+        access(value, status); // attaches again
+        access(value, status);
+        EXPECT_EQ(status, SimulationStatusDone);
+        EXPECT_EQ(value, 0x33u);
+        EXPECT_EQ(area->Read32(0x40), 0x33u);
+        const std::vector<std::string> later = messages.Take();
+        ASSERT_EQ(later.size(), 1u);
+        EXPECT_NE(later[0].find(test.LaterLine), std::string::npos) << later[0];
+        CloseSimulationBuffers();
+    }
 }
 
 } // namespace
