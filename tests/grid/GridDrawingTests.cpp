@@ -1,10 +1,10 @@
 #include "tests/grid/GridTestSupport.h"
 
+#include "grid/GridCell.h"
 #include "grid/GridCellClassRegistry.h"
 #include "grid/GridColours.h"
 
 #include <QApplication>
-#include <QPainter>
 #include <QScrollBar>
 
 #include <gtest/gtest.h>
@@ -15,10 +15,7 @@
 namespace {
 
 const QColor GridLine(0xC0, 0xC0, 0xC0);
-
-QColor System(int index) {
-    return ToQColor(SystemColour(index));
-}
+const QColor Red(255, 0, 0);
 
 // 6 rows x 4 columns, one fixed row and column: columns start at 0, 60, 120, 180; rows at 0, 20, 40, ...
 class GridDrawing : public ::testing::Test {
@@ -27,37 +24,51 @@ protected:
     std::unique_ptr<CGridCtrl> m_Grid;
 };
 
+int DrawnCells = 0;
+int LowestDrawnRow = INT_MAX;
+
+class CCountingCell : public CGridCell {
+public:
+    const char* ClassName() const override { return "CCountingCell"; }
+    bool Draw(QPainter* dc, int row, int col, QRect rect, bool eraseBackground) override {
+        ++DrawnCells;
+        if (!IsFixedRow())
+            LowestDrawnRow = std::min(LowestDrawnRow, row);
+        return CGridCell::Draw(dc, row, col, rect, eraseBackground);
+    }
+};
+
 } // namespace
 
-TEST_F(GridDrawing, FixedAndOrdinaryCellsTakeTheirDefaultColours) {
-    const QImage image = Render(*m_Grid);
-    EXPECT_EQ(Pixel(image, {90, 10}), System(COLOR_BTNFACE)); // fixed row
-    EXPECT_EQ(Pixel(image, {30, 50}), System(COLOR_BTNFACE)); // fixed column
-    EXPECT_EQ(Pixel(image, {30, 10}), System(COLOR_BTNFACE)); // both
-    EXPECT_EQ(Pixel(image, {150, 50}), System(COLOR_WINDOW)); // ordinary
+TEST_F(GridDrawing, CellsTakeTheColoursOfTheirKindTheirOwnAndTheSelection) {
+    ExpectPixels(Render(*m_Grid), {{{90, 10}, System(COLOR_BTNFACE)},    // fixed row
+                                   {{30, 50}, System(COLOR_BTNFACE)},    // fixed column
+                                   {{30, 10}, System(COLOR_BTNFACE)},    // both
+                                   {{150, 50}, System(COLOR_WINDOW)},    // ordinary
+                                   {{300, 50}, System(COLOR_BTNSHADOW)}, // outside the table
+                                   {{50, 200}, System(COLOR_BTNSHADOW)},
+                                   {{240, 10}, System(COLOR_BTNSHADOW)}});
 
     // A change of a default cell restyles all cells of its kind.
     m_Grid->GetDefaultCell(false, true)->SetBackColour(Rgb(0, 128, 128));
     m_Grid->GetDefaultCell(true, false)->SetBackColour(Rgb(90, 0, 90));
-    const QImage restyled = Render(*m_Grid);
-    EXPECT_EQ(Pixel(restyled, {30, 50}), QColor(0, 128, 128));
-    EXPECT_EQ(Pixel(restyled, {30, 90}), QColor(0, 128, 128));
-    EXPECT_EQ(Pixel(restyled, {90, 10}), QColor(90, 0, 90));
-    EXPECT_EQ(Pixel(restyled, {30, 10}), System(COLOR_BTNFACE));
-}
-
-TEST_F(GridDrawing, OwnColoursAndSelectionPaintOverTheDefaults) {
+    m_Grid->SetGridBackColour(SystemColour(COLOR_BTNFACE));
     m_Grid->SetItemBackColour(3, 1, Rgb(255, 0, 0));
     m_Grid->SetItemBackColour(4, 3, Rgb(255, 0, 0));
     m_Grid->SetSelectedRange({4, 2, 4, 3});
-    const QImage image = Render(*m_Grid);
-    EXPECT_EQ(Pixel(image, {90, 70}), QColor(255, 0, 0));
-    EXPECT_EQ(Pixel(image, {150, 90}), System(COLOR_HIGHLIGHT));
-    // A selected cell shows the highlight even with a background of its own.
-    EXPECT_EQ(Pixel(image, {210, 90}), System(COLOR_HIGHLIGHT));
-    // The cell's own colour reaches up to the next cell; the grid line is drawn over it.
-    EXPECT_EQ(Pixel(image, {118, 70}), QColor(255, 0, 0));
-    EXPECT_EQ(Pixel(image, {119, 70}), GridLine);
+    ExpectPixels(Render(*m_Grid), {{{30, 50}, QColor(0, 128, 128)},
+                                   {{30, 90}, QColor(0, 128, 128)},
+                                   {{90, 10}, QColor(90, 0, 90)},
+                                   {{30, 10}, System(COLOR_BTNFACE)},
+                                   {{300, 50}, System(COLOR_BTNFACE)},
+                                   {{399, 299}, System(COLOR_BTNFACE)},
+                                   {{90, 70}, Red},
+                                   {{150, 90}, System(COLOR_HIGHLIGHT)},
+                                   // The highlight wins over a background of the cell's own.
+                                   {{210, 90}, System(COLOR_HIGHLIGHT)},
+                                   // The cell's own colour reaches the next cell; the grid line is over it.
+                                   {{118, 70}, Red},
+                                   {{119, 70}, GridLine}});
 }
 
 TEST_F(GridDrawing, TextIsDrawnInTheCellsTextColour) {
@@ -68,51 +79,37 @@ TEST_F(GridDrawing, TextIsDrawnInTheCellsTextColour) {
     for (int y = 40; y < 59; ++y) {
         for (int x = 120; x < 179; ++x) {
             const QColor colour = Pixel(image, {x, y});
-            if (colour.blue() > 200 && colour.red() < 100) {
-                ++blue;
-            }
+            blue += colour.blue() > 200 && colour.red() < 100;
         }
     }
     EXPECT_GT(blue, 10);
+    // Drawing straight to the screen gives the same picture as through a buffer.
+    m_Grid->SetItemBackColour(3, 3, Rgb(0, 200, 0));
+    const QImage buffered = Render(*m_Grid);
+    m_Grid->SetDoubleBuffering(false);
+    EXPECT_EQ(Render(*m_Grid), buffered);
 }
 
 TEST_F(GridDrawing, GridLinesFollowTheSetting) {
-    QImage image = Render(*m_Grid);
-    EXPECT_EQ(Pixel(image, {179, 50}), GridLine); // right edge of column 2
-    EXPECT_EQ(Pixel(image, {150, 59}), GridLine); // bottom edge of row 2
-    // Fixed cells carry raised edges instead.
-    EXPECT_EQ(Pixel(image, {60, 10}), System(COLOR_3DHILIGHT));
-    EXPECT_EQ(Pixel(image, {90, 0}), System(COLOR_3DHILIGHT));
-    EXPECT_EQ(Pixel(image, {119, 10}), System(COLOR_3DDKSHADOW));
-    EXPECT_EQ(Pixel(image, {90, 19}), System(COLOR_3DDKSHADOW));
-
-    m_Grid->SetGridLines(GVL_HORZ);
-    image = Render(*m_Grid);
-    EXPECT_EQ(Pixel(image, {179, 50}), System(COLOR_WINDOW));
-    EXPECT_EQ(Pixel(image, {150, 59}), GridLine);
-
-    m_Grid->SetGridLines(GVL_VERT);
-    image = Render(*m_Grid);
-    EXPECT_EQ(Pixel(image, {179, 50}), GridLine);
-    EXPECT_EQ(Pixel(image, {150, 59}), System(COLOR_WINDOW));
-
-    m_Grid->SetGridLines(GVL_NONE);
-    image = Render(*m_Grid);
-    EXPECT_EQ(Pixel(image, {179, 50}), System(COLOR_WINDOW));
-    EXPECT_EQ(Pixel(image, {150, 59}), System(COLOR_WINDOW));
-    EXPECT_EQ(Pixel(image, {60, 10}), System(COLOR_BTNFACE));
-    EXPECT_EQ(Pixel(image, {119, 10}), System(COLOR_BTNFACE));
-}
-
-TEST_F(GridDrawing, AreaOutsideTheTableHasTheGridBackground) {
-    QImage image = Render(*m_Grid);
-    EXPECT_EQ(Pixel(image, {300, 50}), System(COLOR_BTNSHADOW));
-    EXPECT_EQ(Pixel(image, {50, 200}), System(COLOR_BTNSHADOW));
-    EXPECT_EQ(Pixel(image, {240, 10}), System(COLOR_BTNSHADOW));
-    m_Grid->SetGridBackColour(SystemColour(COLOR_BTNFACE));
-    image = Render(*m_Grid);
-    EXPECT_EQ(Pixel(image, {300, 50}), System(COLOR_BTNFACE));
-    EXPECT_EQ(Pixel(image, {399, 299}), System(COLOR_BTNFACE));
+    const QColor window = System(COLOR_WINDOW);
+    const QColor face = System(COLOR_BTNFACE);
+    struct Case {
+        int Lines;
+        QColor Vertical, Horizontal;
+    };
+    for (const Case& c : {Case{GVL_BOTH, GridLine, GridLine}, Case{GVL_HORZ, window, GridLine},
+                          Case{GVL_VERT, GridLine, window}, Case{GVL_NONE, window, window}}) {
+        SCOPED_TRACE(c.Lines);
+        m_Grid->SetGridLines(c.Lines);
+        const QImage image = Render(*m_Grid);
+        ExpectPixels(image, {{{179, 50}, c.Vertical}, {{150, 59}, c.Horizontal}});
+        // Fixed cells carry raised edges instead, unless there are no lines at all.
+        const bool edges = c.Lines != GVL_NONE;
+        ExpectPixels(image, {{{60, 10}, edges ? System(COLOR_3DHILIGHT) : face},
+                             {{90, 0}, edges ? System(COLOR_3DHILIGHT) : face},
+                             {{119, 10}, edges ? System(COLOR_3DDKSHADOW) : face},
+                             {{90, 19}, edges ? System(COLOR_3DDKSHADOW) : face}});
+    }
 }
 
 TEST_F(GridDrawing, NothingIsDrawnWhileDrawingIsOff) {
@@ -120,19 +117,10 @@ TEST_F(GridDrawing, NothingIsDrawnWhileDrawingIsOff) {
     QImage image(m_Grid->viewport()->size(), QImage::Format_RGB32);
     image.fill(Qt::magenta);
     m_Grid->viewport()->render(&image, QPoint(), QRegion(), QWidget::RenderFlags());
-    EXPECT_EQ(Pixel(image, {150, 50}), QColor(Qt::magenta));
-    EXPECT_EQ(Pixel(image, {300, 50}), QColor(Qt::magenta));
+    ExpectPixels(image, {{{150, 50}, QColor(Qt::magenta)}, {{300, 50}, QColor(Qt::magenta)}});
     m_Grid->SetRedraw(true, true);
     m_Grid->viewport()->render(&image, QPoint(), QRegion(), QWidget::RenderFlags());
     EXPECT_EQ(Pixel(image, {150, 50}), System(COLOR_WINDOW));
-}
-
-TEST_F(GridDrawing, DirectDrawingMatchesDoubleBuffering) {
-    m_Grid->SetItemText(2, 2, "text");
-    m_Grid->SetItemBackColour(3, 3, Rgb(0, 200, 0));
-    const QImage buffered = Render(*m_Grid);
-    m_Grid->SetDoubleBuffering(false);
-    EXPECT_EQ(Render(*m_Grid), buffered);
 }
 
 TEST(GridGeometry, CellsMoveWithTheScrollPosition) {
@@ -144,77 +132,45 @@ TEST(GridGeometry, CellsMoveWithTheScrollPosition) {
     grid->verticalScrollBar()->setValue(10 * TestRowHeight);
     grid->horizontalScrollBar()->setValue(2 * TestColumnWidth);
     EXPECT_EQ(grid->GetTopLeftNonFixedCell(), (GridCellId{11, 3}));
-    QRect rect;
-    ASSERT_TRUE(grid->GetCellRect(11, 3, rect));
-    EXPECT_EQ(rect, QRect(60, 20, 60, 20));
-    ASSERT_TRUE(grid->GetCellRect(13, 4, rect));
-    EXPECT_EQ(rect, QRect(120, 60, 60, 20));
     // Fixed cells stay; scrolled-off cells have no rectangle.
-    ASSERT_TRUE(grid->GetCellRect(13, 0, rect));
-    EXPECT_EQ(rect, QRect(0, 60, 60, 20));
-    ASSERT_TRUE(grid->GetCellRect(0, 4, rect));
-    EXPECT_EQ(rect, QRect(120, 0, 60, 20));
-    EXPECT_FALSE(grid->GetCellRect(5, 4, rect));
-    EXPECT_FALSE(grid->GetCellRect(13, 2, rect));
-    EXPECT_EQ(grid->GetCellFromPt({125, 65}), (GridCellId{13, 4}));
-    EXPECT_EQ(grid->GetCellFromPt({5, 65}), (GridCellId{13, 0}));
-
-    const QImage image = Render(*grid);
-    EXPECT_EQ(Pixel(image, {150, 70}), QColor(255, 0, 0));
-    EXPECT_EQ(Pixel(image, {150, 10}), System(COLOR_BTNFACE));
-}
-
-namespace {
-
-int DrawnCells = 0;
-int LowestDrawnRow = INT_MAX;
-
-class CCountingCell : public CGridCell {
-public:
-    const char* ClassName() const override { return "CCountingCell"; }
-    bool Draw(QPainter* dc, int row, int col, QRect rect, bool eraseBackground) override {
-        ++DrawnCells;
-        if (!IsFixedRow()) {
-            LowestDrawnRow = std::min(LowestDrawnRow, row);
+    struct Case {
+        int Row, Col;
+        bool Visible;
+        QRect Rect;
+    };
+    for (const Case& c : {Case{11, 3, true, {60, 20, 60, 20}}, Case{13, 4, true, {120, 60, 60, 20}},
+                          Case{13, 0, true, {0, 60, 60, 20}}, Case{0, 4, true, {120, 0, 60, 20}},
+                          Case{5, 4, false, {}}, Case{13, 2, false, {}}}) {
+        QRect rect;
+        EXPECT_EQ(grid->GetCellRect(c.Row, c.Col, rect), c.Visible) << c.Row << "," << c.Col;
+        if (c.Visible) {
+            EXPECT_EQ(rect, c.Rect) << c.Row << "," << c.Col;
+            EXPECT_EQ(grid->GetCellFromPt(c.Rect.topLeft() + QPoint(5, 5)), (GridCellId{c.Row, c.Col}));
         }
-        return CGridCell::Draw(dc, row, col, rect, eraseBackground);
     }
-};
-
-} // namespace
+    ExpectPixels(Render(*grid), {{{150, 70}, Red}, {{150, 10}, System(COLOR_BTNFACE)}});
+}
 
 TEST(GridGeometry, OnlyVisibleCellsAreDrawn) {
     CGridCellClassRegistry::Register({"CCountingCell", "CGridCell", []() -> std::unique_ptr<CGridCellBase> {
                                           return std::make_unique<CCountingCell>();
                                       }});
-    CGridCtrl grid;
-    ASSERT_TRUE(grid.SetDefaultCellType("CCountingCell"));
-    grid.setFrameShape(QFrame::NoFrame);
-    grid.SetRowCount(1000);
-    grid.SetColumnCount(20);
-    grid.SetFixedRowCount(1);
-    grid.SetFixedColumnCount(1);
-    for (int col = 0; col < 20; ++col) {
-        grid.SetColumnWidth(col, TestColumnWidth);
-    }
-    for (int row = 0; row < 1000; ++row) {
-        grid.SetRowHeight(row, TestRowHeight);
-    }
-    grid.resize(400, 300);
-    grid.show();
-    QApplication::processEvents();
+    auto grid = MakeGrid(1, 20, 1, 1, QSize(400, 300));
+    ASSERT_TRUE(grid->SetDefaultCellType("CCountingCell"));
+    grid->SetRowCount(1000);
+    for (int row = 1; row < 1000; ++row)
+        grid->SetRowHeight(row, TestRowHeight);
+    const int visibleCells = (300 / TestRowHeight + 1) * (400 / TestColumnWidth + 1);
 
     DrawnCells = 0;
-    Render(grid);
-    const int rows = 300 / TestRowHeight + 1;
-    const int cols = 400 / TestColumnWidth + 1;
+    Render(*grid);
     EXPECT_GT(DrawnCells, 0);
-    EXPECT_LE(DrawnCells, rows * cols);
+    EXPECT_LE(DrawnCells, visibleCells);
 
-    grid.verticalScrollBar()->setValue(500 * TestRowHeight);
+    grid->verticalScrollBar()->setValue(500 * TestRowHeight);
     DrawnCells = 0;
     LowestDrawnRow = INT_MAX;
-    Render(grid);
-    EXPECT_LE(DrawnCells, rows * cols);
+    Render(*grid);
+    EXPECT_LE(DrawnCells, visibleCells);
     EXPECT_EQ(LowestDrawnRow, 501);
 }

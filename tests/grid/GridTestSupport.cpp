@@ -6,6 +6,8 @@
 #include <QMouseEvent>
 #include <QWheelEvent>
 
+#include <gtest/gtest.h>
+
 QPalette TestPalette() {
     QPalette palette;
     palette.setColor(QPalette::Base, QColor(255, 255, 255));
@@ -46,8 +48,13 @@ QColor Pixel(const QImage& image, QPoint point) {
     return QColor(image.pixel(point));
 }
 
-QColor Colour(COLORREF colour) {
-    return ToQColor(colour);
+QColor System(int index) {
+    return ToQColor(SystemColour(index));
+}
+
+void ExpectPixels(const QImage& image, std::initializer_list<std::pair<QPoint, QColor>> expected) {
+    for (const auto& [point, colour] : expected)
+        EXPECT_EQ(Pixel(image, point), colour) << "at " << point.x() << "," << point.y();
 }
 
 QPoint CellCentre(const CGridCtrl& grid, int row, int col) {
@@ -65,6 +72,12 @@ void SendMouse(QWidget* widget, QEvent::Type type, QPoint point, Qt::MouseButton
 void Click(QWidget* widget, QPoint point, Qt::KeyboardModifiers modifiers) {
     SendMouse(widget, QEvent::MouseButtonPress, point, Qt::LeftButton, Qt::LeftButton, modifiers);
     SendMouse(widget, QEvent::MouseButtonRelease, point, Qt::LeftButton, Qt::NoButton, modifiers);
+}
+
+void Drag(QWidget* widget, QPoint from, QPoint to) {
+    SendMouse(widget, QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+    SendMouse(widget, QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
+    SendMouse(widget, QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
 }
 
 void Hover(QWidget* widget, QPoint point) {

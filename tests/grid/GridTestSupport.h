@@ -10,7 +10,9 @@
 #include <QPalette>
 #include <QPoint>
 
+#include <initializer_list>
 #include <memory>
+#include <utility>
 
 class QWidget;
 
@@ -25,7 +27,9 @@ std::unique_ptr<CGridCtrl> MakeGrid(int rows, int cols, int fixedRows, int fixed
 
 QImage Render(CGridCtrl& grid);
 QColor Pixel(const QImage& image, QPoint point);
-QColor Colour(COLORREF colour);
+QColor System(int index);
+// Expects each point of the image in its colour, naming the point that differs.
+void ExpectPixels(const QImage& image, std::initializer_list<std::pair<QPoint, QColor>> expected);
 
 // Centre of a cell in client coordinates (the cell must be visible).
 QPoint CellCentre(const CGridCtrl& grid, int row, int col);
@@ -33,5 +37,7 @@ QPoint CellCentre(const CGridCtrl& grid, int row, int col);
 void SendMouse(QWidget* widget, QEvent::Type type, QPoint point, Qt::MouseButton button,
                Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 void Click(QWidget* widget, QPoint point, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+// Left button pressed at `from`, moved to `to` and released there.
+void Drag(QWidget* widget, QPoint from, QPoint to);
 void Hover(QWidget* widget, QPoint point);
 void SendWheel(QWidget* widget, QPoint point, int delta);
