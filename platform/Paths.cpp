@@ -7,13 +7,31 @@
 #include <unistd.h>
 
 #include <array>
+#include <string_view>
 
-std::string ProgramPath() {
+namespace {
+
+std::string ReadProgramPath() {
     std::array<char, 4096> buffer{};
     const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
     if (length <= 0)
         return {};
-    return std::string(buffer.data(), static_cast<std::size_t>(length));
+    std::string path(buffer.data(), static_cast<std::size_t>(length));
+    // The system marks a program file that was replaced or removed while it runs
+    // (a package upgrade does that); its name is still where the program lives.
+    constexpr std::string_view Deleted = " (deleted)";
+    if (path.ends_with(Deleted) && !FileExists(path))
+        path.erase(path.size() - Deleted.size());
+    return path;
+}
+
+} // namespace
+
+std::string ProgramPath() {
+    // Taken once, at the program's start: settings, help page and Temp folder stay
+    // where they were whatever happens to the program file later.
+    static const std::string path = ReadProgramPath();
+    return path;
 }
 
 std::string DirectoryPart(const std::string& path) {

@@ -4,7 +4,8 @@
 
 constexpr char PathSeparator = '/';
 
-// Full path of the running executable; empty when the system does not tell.
+// Full path of the running executable as it was started, taken at the first call;
+// empty when the system does not tell.
 std::string ProgramPath();
 
 // The part of a path before its last separator (empty when there is none).

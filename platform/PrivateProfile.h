@@ -43,7 +43,8 @@ int ReadPrivateProfileInt(const std::string& section, const std::string& key, in
                           const std::string& path);
 
 // Sets key=value in the section, creating file and section when missing and
-// keeping every other line. The file is replaced atomically. False when the file
+// keeping every other line. The file is replaced atomically; a linked file stays a
+// link and its target is replaced. False when the file
 // cannot be written or a name or the value holds a line break.
 bool WritePrivateProfileString(const std::string& section, const std::string& key, const std::string& value,
                                const std::string& path);
@@ -53,6 +54,10 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
 bool WritePrivateProfileStrings(const std::string& section,
                                 const std::vector<std::pair<std::string, std::string>>& keysAndValues,
                                 const std::string& path);
+
+// Removes the temporary files that a write cut short by a crash left beside the
+// file (its name, a dot and six letters or digits).
+void RemoveLeftoverReplacements(const std::string& path);
 
 // Drops every cached file (tests, and callers that changed files behind our back
 // within the same second on a file system with coarse times).

@@ -38,6 +38,8 @@ std::string ProgramDirectory() {
 
 void LoadSettings(AppSettings& settings) {
     const std::string path = SettingsFilePath();
+    // What a save that a crash cut short left beside the file.
+    RemoveLeftoverReplacements(path);
     settings.PathToKavelCfg =
         ReadPrivateProfileString(Section, "PathToKavelCfg", "", MaximumPathLength + 1, path);
     settings.UsedUniqueID = ReadPrivateProfileInt(Section, "UsedUniqueID", -1, path);
