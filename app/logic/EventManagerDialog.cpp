@@ -2,7 +2,6 @@
 
 #include "app/core/AppSettings.h"
 #include "app/core/StringTable.h"
-#include "app/logic/ComboBoxOrder.h"
 #include "config/EventConfiguration.h"
 #include "config/ProjectPathsReader.h"
 #include "config/ToolCommandLines.h"
@@ -10,6 +9,8 @@
 #include "config/VariableReferences.h"
 #include "device/DeviceDescription.h"
 #include "events/Activation.h"
+#include "events/ToolRunner.h"
+#include "platform/Collation.h"
 #include "platform/Paths.h"
 
 #include <cstdint>
@@ -165,6 +166,10 @@ void EventManagerDialog::OnRereadConfiguration() {
 
 void EventManagerDialog::LoadConfiguration() {
     const WaitCursor cursor(m_Controls);
+    // A reload starts from fresh slots: a run whose program was missing no longer
+    // blocks its slot once the program is there.
+    if (ObservationActive == 0)
+        ResetToolRuns(*this);
     bool activationAllowed = false;
     bool loaded = ReadConfigurationFiles();
     if (loaded) {
@@ -209,17 +214,22 @@ bool EventManagerDialog::ReadConfigurationFiles() {
 
 bool EventManagerDialog::OfferConfigurations() {
     m_Controls.ResetComboBox();
-    m_ComboTexts.clear();
-    bool offered = false;
+    std::vector<const EventConfiguration*> offers;
+    std::vector<std::string> texts;
     for (const EventConfiguration& configuration : Configurations()) {
         if (configuration.UniqueID() == 0)
             continue;
-        const std::string& text = configuration.GetGlobalParameters().Description;
-        const int index = m_Controls.InsertComboItem(SortedInsertIndex(m_ComboTexts, text), text);
+        offers.push_back(&configuration);
+        texts.push_back(configuration.GetGlobalParameters().Description);
+    }
+    // Sorted once and appended in order: inserting each item in its sorted place
+    // costs the square of the count with tens of thousands of configurations.
+    bool offered = false;
+    for (const std::size_t position : CollatedOrder(texts)) {
+        const int index = m_Controls.InsertComboItem(m_Controls.ComboItemCount(), texts[position]);
         if (index < 0)
             continue;
-        m_ComboTexts.insert(m_ComboTexts.begin() + index, text);
-        m_Controls.SetComboItemData(index, configuration.UniqueID());
+        m_Controls.SetComboItemData(index, offers[position]->UniqueID());
         offered = true;
     }
     return offered;

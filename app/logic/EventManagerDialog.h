@@ -100,9 +100,6 @@ private:
     int m_MessageLineCount = 0;
     std::atomic<bool> m_CallCountRefreshPosted{false};
     std::atomic<bool> m_Closing{false};
-
-    // The combo box's texts in its order, to find where the next item goes.
-    std::vector<std::string> m_ComboTexts;
 };
 
 // Width of a column that takes `percent` of a grid `gridWidth` pixels wide:

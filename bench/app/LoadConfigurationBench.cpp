@@ -1,11 +1,14 @@
 // Loading a large project through the window's logic: 200 event configurations
 // of 16 tools each and a summary file of 10,000 variables, in simulation mode.
-// Prints the first (cold) load and p50/p99/max of the following ones.
+// Prints the first (cold) load and p50/p99/max of the following ones; then how a
+// load grows with 200, 10,000 and 40,000 configurations (time and peak memory).
 
 #include "app/logic/EventManagerDialog.h"
 #include "tests/app/RecordingControls.h"
 #include "tests/app/TestWorkspace.h"
 #include "tests/support/RecordingToolTable.h"
+
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
@@ -60,6 +63,43 @@ void Print(const char* title, const Figures& figures) {
                 Percentile(figures.Warm, 0.99), *std::max_element(figures.Warm.begin(), figures.Warm.end()));
 }
 
+// Peak resident memory of this process so far, in MiB.
+double PeakMiB() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+// One load of `count` configurations of two tools each, named in no order and
+// partly outside ASCII, so that sorting has work to do. Milliseconds, or < 0.
+double MeasureScaledLoad(TestWorkspace& workspace, int count) {
+    std::vector<TestConfiguration> configurations;
+    configurations.reserve(static_cast<std::size_t>(count));
+    for (int c = 0; c < count; ++c) {
+        const int key = static_cast<int>((static_cast<long long>(c) * 7919) % count);
+        const std::string name = (c % 3 == 0   ? "Änderung "
+                                  : c % 3 == 1 ? "Zyklus "
+                                               : "ablauf ") +
+                                 std::to_string(key);
+        TestConfiguration configuration = Named(std::to_string(c + 1), name);
+        configuration.Tools = {{0, "/bin", "true", "0"}, {1, "/bin", "true", "1"}};
+        configurations.push_back(configuration);
+    }
+    AppSettings settings;
+    settings.PathToKavelCfg = workspace.WriteProject("scaled.ADPXML", configurations, "small.sta");
+    settings.UsedUniqueID = count;
+    settings.UseSimEnvironment = 1;
+    workspace.SaveTestSettings(settings);
+    RecordingControls controls;
+    RecordingToolTable table;
+    EventManagerDialog dialog(controls, table);
+    LoadSettings(dialog.Settings);
+    Figures figures;
+    if (!MeasureLoads(dialog, controls, 1, figures))
+        return -1;
+    return figures.Warm.front();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -109,5 +149,21 @@ int main(int argc, char** argv) {
                 ConfigurationCount);
     Print("10,000-variable summary:", large);
     Print("2-variable summary (the same load without the summary scan):", small);
+
+    std::printf("LoadConfiguration by number of configurations (2 tools each, second load):\n");
+    double previous = 0;
+    int previousCount = 0;
+    for (const int count : {200, 10000, 20000, 40000}) {
+        const double milliseconds = MeasureScaledLoad(workspace, count);
+        if (milliseconds < 0)
+            return 1;
+        std::printf("  %6d configurations: %9.2f ms  peak memory %7.1f MiB", count, milliseconds, PeakMiB());
+        if (previousCount > 0)
+            std::printf("  time x%.2f for x%.0f configurations", milliseconds / previous,
+                        static_cast<double>(count) / previousCount);
+        std::printf("\n");
+        previous = milliseconds;
+        previousCount = count;
+    }
     return 0;
 }
