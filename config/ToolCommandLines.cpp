@@ -86,11 +86,10 @@ void PrepareSlot(ToolSlot& slot, const ToolEntry& entry, const ProjectPaths& pat
     slot.Program = line;
     slot.CommandLine = line;
     if (!entry.Parameter.empty()) {
-        // No placeholder holds a blank, so none spans the joint: the parameters
-        // after the second pass are exactly the tail of the whole line.
-        const Replacements second = SecondPass(paths);
-        const std::string parameters = Replaced(entry.Parameter, second);
-        slot.CommandLine = Replaced(line + " " + entry.Parameter, second);
+        // The line shows the program exactly as it is checked and started: the
+        // second pass ("@IP_ADDR" among it) applies to the parameters only.
+        const std::string parameters = Replaced(entry.Parameter, SecondPass(paths));
+        slot.CommandLine = line + " " + parameters;
         slot.Arguments = SplitArguments(parameters);
     }
 }

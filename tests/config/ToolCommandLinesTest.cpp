@@ -150,8 +150,8 @@ TEST_F(PrepareToolSlotsTest, EachPassReplacesItsOwnPlaceholders) {
 
     EXPECT_EQ(Prepare({"/opt/@IP_ADDR", "t", ""}).CommandLine, "/opt/@IP_ADDR/t");
     const ToolSlot& address = Prepare({"/opt/@IP_ADDR", "t", "@IP_ADDR @PROJECT_PATH"});
-    EXPECT_EQ(address.CommandLine, "/opt/10.0.0.1/t 10.0.0.1 /proj");
     EXPECT_EQ(address.Program, "/opt/@IP_ADDR/t") << "started as it was checked";
+    EXPECT_EQ(address.CommandLine, "/opt/@IP_ADDR/t 10.0.0.1 /proj") << "shown as it is started";
 
     m_Paths.TempPath.clear();
     EXPECT_EQ(Prepare({"@NO_PATHCHECK", "t", "[@TEMP_PATH] @IP_ADDRESS"}).CommandLine, "t [] 10.0.0.1ESS");
