@@ -48,10 +48,10 @@ inline std::string ProjectXml(const std::string& pathData, const std::string& ka
 }
 
 // One variable section of a summary file.
-inline std::string VariableSection(int index, const std::string& name, const std::string& input,
+inline std::string VariableSection(long long index, const std::string& name, const std::string& input,
                                    const std::string& output, const std::string& dataType = "USINT32",
-                                   const std::string& direction = "IO") {
-    return "[V" + std::to_string(index) + "]\nName=" + name + "\nVarType=SPT\nDataDirection=" + direction +
-           "\nDataType=" + dataType + "\nInpSplitDataFieldOffs=" + input +
+                                   const std::string& direction = "IO", const std::string& varType = "SPT") {
+    return "[V" + std::to_string(index) + "]\nName=" + name + "\nVarType=" + varType +
+           "\nDataDirection=" + direction + "\nDataType=" + dataType + "\nInpSplitDataFieldOffs=" + input +
            "\nOutSplitDataFieldOffs=" + output + "\n";
 }

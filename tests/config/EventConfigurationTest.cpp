@@ -39,40 +39,34 @@ TEST(ScanNumbers, ReadLikePercentUAndPercentX) {
     }
 }
 
-TEST(EventConfigurationList, AppendsFindsAndNumbers) {
+TEST(EventConfigurationList, NumbersFindsAndBoundsItsEntries) {
+    using Ids = std::vector<std::uint32_t>;
+    // Missing ids take one more than the largest, or the smallest free one after the largest number.
+    for (const auto& [given, assigned] :
+         {std::pair{Ids{0, 7, 0, 5, 5}, Ids{8, 7, 9, 5, 5}},
+          std::pair{Ids{4294967295u, 0, 1, 0, 3}, Ids{4294967295u, 2, 1, 4, 3}}}) {
+        EventConfigurationList list;
+        EXPECT_EQ(list.NextFreeUniqueID(), 1u);
+        for (const std::uint32_t id : given)
+            list.AppendConfiguration({"c" + std::to_string(list.Count()), id, "Ev", 0, "Ack", 0, 5});
+        list.AssignMissingUniqueIDs();
+        Ids ids;
+        for (const auto& configuration : list)
+            ids.push_back(configuration.UniqueID());
+        EXPECT_EQ(ids, assigned);
+    }
     EventConfigurationList list;
-    EXPECT_EQ(list.NextFreeUniqueID(), 1u);
     EXPECT_EQ(list.AppendConfiguration({"d", 1, "Ev", 0, "", 0, 5}), nullptr);
     EXPECT_EQ(list.AppendConfiguration({"d", 1, "", 0, "Ack", 0, 5}), nullptr);
-    for (const std::uint32_t id : {0u, 7u, 0u, 5u, 5u})
-        list.AppendConfiguration({"c" + std::to_string(list.Count()), id, "Ev", 0, "Ack", 0, 5});
-    list.AssignMissingUniqueIDs();
-    std::vector<std::uint32_t> ids;
-    for (const auto& configuration : list)
-        ids.push_back(configuration.UniqueID());
-    EXPECT_EQ(ids, (std::vector<std::uint32_t>{8, 7, 9, 5, 5}));
-    EXPECT_EQ(list.FindConfiguration(5)->GetGlobalParameters().Description, "c3") << "the first of two";
+    list.AppendConfiguration({"first", 5, "Ev", 0, "Ack", 0, 5});
+    EventConfiguration* configuration = list.AppendConfiguration({"second", 5, "Ev", 0, "Ack", 0, 5});
+    EXPECT_EQ(list.FindConfiguration(5)->GetGlobalParameters().Description, "first");
     EXPECT_EQ(list.FindConfiguration(0), nullptr);
-
-    EventConfiguration* configuration = list.AppendConfiguration({"d", 0, "Ev", 0, "Ack", 0, 5});
     configuration->SetToolEntry(15, {"/p", "t", "x"});
     configuration->SetToolEntry(16, {"/q", "u", "y"});
     EXPECT_EQ(configuration->GetToolEntry(15).Tool, "t");
     EXPECT_EQ(configuration->GetToolEntry(16).Tool, "");
     EXPECT_EQ(configuration->GetToolEntry(-1).Tool, "");
-    list.ClearConfigurations();
-    EXPECT_EQ(list.Count(), 0u);
-}
-
-TEST(EventConfigurationList, NeverHandsOutIdZeroAfterTheLargestId) {
-    EventConfigurationList list;
-    for (const std::uint32_t id : {4294967295u, 0u, 1u, 0u, 3u})
-        list.AppendConfiguration({"d", id, "Ev", 0, "Ack", 0, 5});
-    list.AssignMissingUniqueIDs();
-    std::vector<std::uint32_t> ids;
-    for (const auto& configuration : list)
-        ids.push_back(configuration.UniqueID());
-    EXPECT_EQ(ids, (std::vector<std::uint32_t>{4294967295u, 2, 1, 4, 3}));
 }
 
 using ReadToolConfigurationsTest = ConfigTest;

@@ -51,11 +51,17 @@ TEST_F(ProjectFileBadInputTest, EmptyBinaryOrBrokenFilesAreRefused) {
         ExpectRefused(content);
 }
 
-TEST_F(ProjectFileBadInputTest, AFiftyMegabyteFileIsReadWhole) {
+TEST_F(ProjectFileBadInputTest, AFiftyMegabyteFileAndAMegabyteValueAreReadWhole) {
+    const std::string huge(1024 * 1024, 'v');
     ExpectRead("<AdvancedPara><KavelPara><Padding>" + std::string(50 * 1024 * 1024, 'p') +
-               "</Padding><PathData><TempPath>/t</TempPath></PathData><KavelData>" + OneConfiguration +
-               "</KavelData></KavelPara></AdvancedPara>");
-    EXPECT_EQ(Configurations().begin()->GetToolEntry(0).Parameter, "-x");
+                   "</Padding><PathData><TempPath>" + huge + "</TempPath></PathData><KavelData>" +
+                   "<KVDATA><GlobalPara EventVar=\"Ev\" AckVar=\"Ack\" ConfigDescription=\"" + huge +
+                   "\"/><ToolPara><TOOL02 Tool=\"" + huge + "\" Paramater=\"-x\"/></ToolPara></KVDATA>" +
+                   "</KavelData></KavelPara></AdvancedPara>",
+               huge);
+    EXPECT_EQ(Configurations().begin()->GetGlobalParameters().Description, huge);
+    EXPECT_EQ(Configurations().begin()->GetToolEntry(1).Tool, huge);
+    EXPECT_EQ(Configurations().begin()->GetToolEntry(1).Parameter, "-x");
 }
 
 TEST_F(ProjectFileBadInputTest, DeepNestingIsRefusedWithoutExhaustingTheStack) {
@@ -87,14 +93,4 @@ TEST_F(ProjectFileBadInputTest, EntitiesAreNeverLoadedNorExpanded) {
     EXPECT_EQ(errno, EAGAIN);
     EXPECT_EQ(Configurations().begin()->GetGlobalParameters().EventVariable, "&ext;");
     EXPECT_EQ(Configurations().begin()->GetGlobalParameters().AcknowledgeVariable, "&c;");
-}
-
-TEST_F(ProjectFileBadInputTest, AMegabyteValueIsReadWhole) {
-    const std::string huge(1024 * 1024, 'v');
-    ExpectRead(ProjectXml("<TempPath>" + huge + "</TempPath>",
-                          "<KVDATA><GlobalPara EventVar=\"Ev\" AckVar=\"Ack\" ConfigDescription=\"" + huge +
-                              "\"/><ToolPara><TOOL02 Tool=\"" + huge + "\"/></ToolPara></KVDATA>"),
-               huge);
-    EXPECT_EQ(Configurations().begin()->GetGlobalParameters().Description, huge);
-    EXPECT_EQ(Configurations().begin()->GetToolEntry(1).Tool, huge);
 }
