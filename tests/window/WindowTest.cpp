@@ -1,11 +1,12 @@
 #include "app/core/StringTable.h"
 #include "app/core/SystemMessage.h"
-#include "app/window/DialogUnits.h"
 #include "app/window/EventManagerApp.h"
 #include "app/window/EventManagerWindow.h"
 #include "tests/app/SimulationAreas.h"
 #include "tests/app/TestWorkspace.h"
+#include "tests/support/WaitUntil.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -27,16 +28,13 @@ constexpr std::uint32_t EventInput = 0x10;
 constexpr std::uint32_t AckOutput = 0x24;
 
 // Processes the window's events until the condition holds or the time is up.
-bool PumpUntil(const std::function<bool()>& condition, int timeoutMs = 5000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-        QTest::qWait(2);
-    }
-    return true;
+bool PumpUntil(const std::function<bool()>& condition) {
+    return WaitUntil(
+        [&] {
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+            return condition();
+        },
+        std::chrono::seconds(20));
 }
 
 // Answers the next modal file dialog with Cancel.
@@ -48,20 +46,11 @@ void CancelNextFileDialog() {
     });
 }
 
-struct ControlRow {
-    int Id;
-    int X, Y, Width, Height;
-};
-
-// Every control with an id as the dialog template places it (dialog units).
-const ControlRow Layout[] = {
-    {IDC_ACTIVATE_OBSERVATION, 36, 289, 151, 14}, {IDC_CONFIGURATION_PATH, 85, 11, 280, 15},
-    {IDC_BROWSE_CONFIGURATION, 368, 11, 23, 15},  {IDC_USE_SIMULATION, 267, 51, 120, 14},
-    {IDC_TOOL_TABLE, 12, 80, 375, 203},           {IDC_DEACTIVATE_OBSERVATION, 218, 289, 146, 14},
-    {IDC_START_ON_OPEN, 9, 51, 120, 14},          {IDC_MINIMIZE_ON_START, 138, 51, 120, 14},
-    {IDC_DELETE_MESSAGES, 281, 381, 115, 15},     {IDC_MESSAGE_LIST, 4, 311, 392, 64},
-    {IDC_REREAD_CONFIGURATION, 4, 381, 115, 15},
-};
+// Every control with an id, in tab order.
+const int TabOrder[] = {IDC_ACTIVATE_OBSERVATION,   IDC_CONFIGURATION_PATH, IDC_BROWSE_CONFIGURATION,
+                        IDC_USE_CONFIGURATION,      IDC_USE_SIMULATION,     IDC_TOOL_TABLE,
+                        IDC_DEACTIVATE_OBSERVATION, IDC_START_ON_OPEN,      IDC_MINIMIZE_ON_START,
+                        IDC_DELETE_MESSAGES,        IDC_MESSAGE_LIST,       IDC_REREAD_CONFIGURATION};
 
 // The controls that follow ControlStateCode; the grid and "Delete messages" never lock.
 const int Lockable[] = {IDC_BROWSE_CONFIGURATION,  IDC_USE_CONFIGURATION, IDC_START_ON_OPEN,
@@ -86,9 +75,12 @@ protected:
                         int activateOnStart = 0, int minimizeOnStart = 0) {
         Workspace.WriteSummary("summary.sta", StandardVariables());
         AppSettings settings;
-        settings.PathToKavelCfg = Workspace.WriteProject(
-            "p.ADPXML", {{"2", "Bench B", "EventVar", "AckVar", "5", {{0, path, tool, parameter}}},
-                         {"1", "Bench A", "EventVar", "AckVar", "5", {{0, path, tool, parameter}}}});
+        std::vector<TestTool> tools;
+        if (!tool.empty())
+            tools.push_back({0, path, tool, parameter});
+        settings.PathToKavelCfg =
+            Workspace.WriteProject("p.ADPXML", {{"2", "Bench B", "EventVar", "AckVar", "5", tools},
+                                                {"1", "Bench A", "EventVar", "AckVar", "5", tools}});
         settings.UsedUniqueID = 2;
         settings.UseSimEnvironment = 1;
         settings.ActivateOnStart = activateOnStart;
@@ -123,61 +115,43 @@ protected:
     std::unique_ptr<EventManagerWindow> Window;
 };
 
-TEST_F(WindowTest, ControlsStandWhereTheDialogTemplatePutsThem) {
+TEST_F(WindowTest, ControlsFitTheFixedWindowWithoutOverlapInTabOrder) {
     Window = std::make_unique<EventManagerWindow>();
-    const DialogUnits& units = Window->Units();
-    EXPECT_EQ(Window->size(), QSize(units.X(400), units.Y(401)));
     EXPECT_EQ(Window->minimumSize(), Window->maximumSize()) << "the window has a fixed size";
-    EXPECT_EQ(Window->windowTitle(), QStringLiteral("q.rix Windows Application Eventmanager"));
-    for (const ControlRow& row : Layout) {
-        SCOPED_TRACE(row.Id);
-        ASSERT_NE(Control(row.Id), nullptr);
-        EXPECT_EQ(Control(row.Id)->geometry(), units.Rect(row.X, row.Y, row.Width, row.Height));
-    }
-    const QRect combo = Control(IDC_USE_CONFIGURATION)->geometry();
-    EXPECT_EQ(combo.topLeft(), units.Rect(85, 31, 280, 179).topLeft());
-    EXPECT_EQ(combo.width(), units.X(365) - units.X(85));
-
-    // Tab order: Activate, path, browse, combo, simulation, grid, Deactivate, the two
-    // start options, Delete messages, the list, reread.
-    const int order[] = {IDC_ACTIVATE_OBSERVATION,   IDC_CONFIGURATION_PATH, IDC_BROWSE_CONFIGURATION,
-                         IDC_USE_CONFIGURATION,      IDC_USE_SIMULATION,     IDC_TOOL_TABLE,
-                         IDC_DEACTIVATE_OBSERVATION, IDC_START_ON_OPEN,      IDC_MINIMIZE_ON_START,
-                         IDC_DELETE_MESSAGES,        IDC_MESSAGE_LIST,       IDC_REREAD_CONFIGURATION};
-    for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
-        QWidget* next = Control(order[i])->nextInFocusChain();
-        while (next != nullptr && next->property("controlId").isNull())
-            next = next->nextInFocusChain();
-        EXPECT_EQ(next, Control(order[i + 1])) << "after " << order[i];
+    for (std::size_t i = 0; i < std::size(TabOrder); ++i) {
+        QWidget* control = Control(TabOrder[i]);
+        ASSERT_NE(control, nullptr) << TabOrder[i];
+        EXPECT_TRUE(Window->rect().contains(control->geometry())) << TabOrder[i];
+        // Buttons and check boxes show their whole text.
+        const bool hasText =
+            qobject_cast<QAbstractButton*>(control) != nullptr && TabOrder[i] != IDC_BROWSE_CONFIGURATION;
+        EXPECT_TRUE(!hasText || control->sizeHint().width() <= control->width()) << TabOrder[i];
+        for (std::size_t j = 0; j < i; ++j)
+            EXPECT_FALSE(control->geometry().intersects(Control(TabOrder[j])->geometry()))
+                << TabOrder[i] << " overlaps " << TabOrder[j];
+        if (i + 1 < std::size(TabOrder)) {
+            QWidget* next = control->nextInFocusChain();
+            while (next != nullptr && next->property("controlId").isNull())
+                next = next->nextInFocusChain();
+            EXPECT_EQ(next, Control(TabOrder[i + 1])) << "after " << TabOrder[i];
+        }
     }
 }
 
-TEST_F(WindowTest, EveryTextFitsItsControl) {
+TEST_F(WindowTest, ToolTableShowsSixteenNumberedRowsAndSelectsWholeRows) {
     Window = std::make_unique<EventManagerWindow>();
-    for (int id : {IDC_START_ON_OPEN, IDC_MINIMIZE_ON_START, IDC_USE_SIMULATION, IDC_ACTIVATE_OBSERVATION,
-                   IDC_DEACTIVATE_OBSERVATION, IDC_DELETE_MESSAGES, IDC_REREAD_CONFIGURATION}) {
-        SCOPED_TRACE(id);
-        EXPECT_LE(Control(id)->sizeHint().width(), Control(id)->width());
-    }
-}
-
-TEST_F(WindowTest, ToolTableIsSetUpWithHeaderNumbersAndColumnWidths) {
-    Window = std::make_unique<EventManagerWindow>();
+    Window->show();
     CGridCtrl& grid = Window->Grid();
     EXPECT_EQ(grid.GetRowCount(), 17);
-    EXPECT_EQ(grid.GetColumnCount(), 3);
-    EXPECT_EQ(grid.GetFixedRowCount(), 1);
-    EXPECT_EQ(grid.GetFixedColumnCount(), 1);
-    EXPECT_EQ(grid.GetItemText(0, 0), "#");
-    EXPECT_EQ(grid.GetItemText(0, 1), "Calls");
-    EXPECT_EQ(grid.GetItemText(0, 2), "Tool");
+    EXPECT_EQ(grid.GetItemText(0, 0) + grid.GetItemText(0, 1) + grid.GetItemText(0, 2), "#CallsTool");
     EXPECT_EQ(grid.GetItemText(16, 0), "16");
-    const int width = grid.width();
-    EXPECT_EQ(grid.GetColumnWidth(0), width * 5 / 100);
-    EXPECT_EQ(grid.GetColumnWidth(1), width * 10 / 100);
-    EXPECT_EQ(grid.GetColumnWidth(2), width * 80 / 100);
-    EXPECT_FALSE(grid.IsEditable());
-    EXPECT_TRUE(grid.GetListMode());
+    EXPECT_FALSE(grid.IsHScrollBarShown()) << "the three columns fit";
+    QRect cell;
+    ASSERT_TRUE(grid.GetCellRect(3, 2, cell));
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+    EXPECT_EQ(grid.GetSelectedCells(), (std::vector<GridCellId>{{3, 1}, {3, 2}}));
+    QTest::keyClick(&grid, Qt::Key_X);
+    EXPECT_EQ(grid.GetInPlaceEdit(), nullptr) << "the table cannot be edited";
 }
 
 TEST_F(WindowTest, WithoutSettingsTheFileDialogOpensAndCancellingLocksTheWindow) {
@@ -217,34 +191,28 @@ TEST_F(WindowTest, ReadyObservingAndBackFollowTheControlStateCode) {
     EXPECT_EQ(EnabledPattern(), "1111110");
 }
 
-TEST_F(WindowTest, AConfigurationWithoutToolsLoadsButCannotBeActivated) {
-    Workspace.WriteSummary("summary.sta", StandardVariables());
-    AppSettings settings;
-    settings.PathToKavelCfg =
-        Workspace.WriteProject("p.ADPXML", {{"1", "Empty", "EventVar", "AckVar", "5", {}}});
-    settings.UseSimEnvironment = 1;
-    settings.ActivateOnStart = 1;
-    settings.MinimizeOnStart = 1;
-    Workspace.SaveTestSettings(settings);
-    Open();
-    EXPECT_EQ(Window->Logic().ControlStateCode, 224);
-    EXPECT_EQ(EnabledPattern(), "1111100");
-    EXPECT_FALSE(Window->isMinimized());
-    EXPECT_EQ(Window->Logic().ObservationActive, 0);
+TEST_F(WindowTest, StartOptionsMinimiseAndObserveOnlyWithARunnableConfiguration) {
+    for (const bool withTool : {true, false}) {
+        SCOPED_TRACE(withTool ? "with a tool" : "without tools");
+        Project("/bin", withTool ? "true" : "", "", 1, 1);
+        Open();
+        EXPECT_EQ(Window->Logic().ControlStateCode, withTool ? 127 : 224);
+        EXPECT_EQ(EnabledPattern(), withTool ? "0000001" : "1111100");
+        EXPECT_EQ(Window->isMinimized(), withTool);
+        EXPECT_EQ(Window->Logic().ObservationActive, withTool ? 1 : 0);
+        Window.reset();
+    }
 }
 
-TEST_F(WindowTest, BothStartOptionsMinimiseAndObserve) {
-    Project("/bin", "true", "", 1, 1);
-    Open();
-    EXPECT_TRUE(Window->isMinimized());
-    EXPECT_EQ(Window->Logic().ObservationActive, 1);
-    EXPECT_FALSE(Control(IDC_ACTIVATE_OBSERVATION)->isEnabled());
-    EXPECT_TRUE(Control(IDC_DEACTIVATE_OBSERVATION)->isEnabled());
-}
-
-TEST_F(WindowTest, CheckBoxesSaveTheirSettingAtOnce) {
+TEST_F(WindowTest, CheckBoxesAndTheListSaveTheirSettingAtOnce) {
     Project("/bin", "true", "");
     Open();
+    auto* combo = qobject_cast<QComboBox*>(Control(IDC_USE_CONFIGURATION));
+    combo->setCurrentIndex(0);
+    emit combo->activated(0);
+    EXPECT_EQ(Workspace.StoredSettings().UsedUniqueID, 1);
+    EXPECT_EQ(combo->currentText(), QStringLiteral("Bench A"));
+
     Click(IDC_START_ON_OPEN);
     EXPECT_EQ(Workspace.StoredSettings().ActivateOnStart, 1);
     Click(IDC_MINIMIZE_ON_START);
@@ -257,16 +225,6 @@ TEST_F(WindowTest, CheckBoxesSaveTheirSettingAtOnce) {
     EXPECT_EQ(Window->Logic().ControlStateCode, 224);
     EXPECT_TRUE(Control(IDC_REREAD_CONFIGURATION)->isVisible());
     EXPECT_TRUE(Control(IDC_REREAD_CONFIGURATION)->isEnabled());
-}
-
-TEST_F(WindowTest, ChoosingAConfigurationInTheListSavesAndReloads) {
-    Project("/bin", "true", "");
-    Open();
-    auto* combo = qobject_cast<QComboBox*>(Control(IDC_USE_CONFIGURATION));
-    combo->setCurrentIndex(0);
-    emit combo->activated(0);
-    EXPECT_EQ(Workspace.StoredSettings().UsedUniqueID, 1);
-    EXPECT_EQ(combo->currentText(), QStringLiteral("Bench A"));
 }
 
 TEST_F(WindowTest, MessagesSelectTheNewestLineAndDeleteMessagesEmptiesTheList) {
@@ -309,35 +267,26 @@ TEST_F(WindowTest, ClosingWhileAToolRunsEndsItAndAcknowledgesIt) {
     EXPECT_FALSE(Window->isVisible());
 }
 
-TEST_F(WindowTest, AMissingHelpPageIsReportedInABox) {
+TEST_F(WindowTest, AMissingHelpPageAndASecondInstanceAreReportedInABox) {
     Project("/bin", "true", "");
     Open();
     Window->OnHelp();
-    ASSERT_EQ(Boxes.size(), 1u);
-    EXPECT_EQ(Boxes[0], "System message (Kavel - Application)|Error ! The help file " +
-                            Workspace.PathOf("eventmanager.html") + " is not available !|" +
-                            std::to_string(MB_ICONHAND | MB_TOPMOST));
-}
-
-TEST(EventManagerApp, ASecondInstanceSaysSoAndOpensNoWindow) {
     const std::string name = "kavel-window-test-" + std::to_string(::getpid());
     SingleInstanceLock first(name);
     ASSERT_EQ(first.Result(), SingleInstanceLock::Outcome::Acquired);
-    std::vector<std::string> boxes;
-    SetModalBoxHandler([&](void*, const std::string& text, const std::string& title, unsigned style) {
-        boxes.push_back(title + "|" + text + "|" + std::to_string(style));
-        return IDOK;
-    });
     EXPECT_EQ(EventManagerApp(name).InitInstance(), 1);
-    SetModalBoxHandler(nullptr);
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0],
-              "System message (Kavel - Application)|Only one instance of the application is allowed !|" +
-                  std::to_string(MB_ICONHAND | MB_TOPMOST));
-    EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty() ||
-                std::none_of(QApplication::topLevelWidgets().begin(), QApplication::topLevelWidgets().end(),
-                             [](QWidget* w) { return qobject_cast<EventManagerWindow*>(w) != nullptr; }));
     ::unlink(first.LockPath().c_str());
+    const std::string title = "System message (Kavel - Application)|";
+    const std::string style = "|" + std::to_string(MB_ICONHAND | MB_TOPMOST);
+    EXPECT_EQ(Boxes, (std::vector<std::string>{
+                         title + "Error ! The help file " + Workspace.PathOf("eventmanager.html") +
+                             " is not available !" + style,
+                         title + "Only one instance of the application is allowed !" + style}));
+    const auto windows = QApplication::topLevelWidgets();
+    EXPECT_EQ(std::count_if(windows.begin(), windows.end(),
+                            [](QWidget* w) { return qobject_cast<EventManagerWindow*>(w) != nullptr; }),
+              1)
+        << "the second instance opened a window";
 }
 
 } // namespace
