@@ -24,33 +24,34 @@ TEST(SettingsFilePath, SitsBesideTheProgramWithItsName) {
     EXPECT_EQ(ProgramDirectory(), DirectoryPart(ProgramPath()));
 }
 
-TEST_F(AppSettingsTest, MissingFileGivesTheDefaults) {
-    AppSettings settings;
-    settings.PathToKavelCfg = "stale";
-    settings.UsedUniqueID = 5;
-    settings.ActivateOnStart = 1;
-    LoadSettings(settings);
-    EXPECT_EQ(settings.PathToKavelCfg, "");
-    EXPECT_EQ(settings.UsedUniqueID, -1);
-    EXPECT_EQ(settings.ActivateOnStart, 0);
-    EXPECT_EQ(settings.MinimizeOnStart, 0);
-    EXPECT_EQ(settings.UseSimEnvironment, 0);
-    std::string path = "x";
-    EXPECT_FALSE(ReadConfigurationPath(path));
-    EXPECT_EQ(path, "");
+TEST_F(AppSettingsTest, AMissingFileOrAFolderGivesTheDefaults) {
+    for (const bool folder : {false, true}) {
+        SCOPED_TRACE(folder ? "folder" : "missing");
+        if (folder)
+            std::filesystem::create_directory(SettingsFilePath());
+        AppSettings settings{"stale", 5, 1, 1, 1};
+        LoadSettings(settings);
+        EXPECT_EQ(settings.PathToKavelCfg, "");
+        EXPECT_EQ(settings.UsedUniqueID, -1);
+        EXPECT_EQ(settings.ActivateOnStart + settings.MinimizeOnStart + settings.UseSimEnvironment, 0);
+        std::string path = "x";
+        EXPECT_FALSE(ReadConfigurationPath(path));
+        EXPECT_EQ(path, "");
+        EXPECT_EQ(SaveSettings(settings), !folder);
+        std::filesystem::remove(SettingsFilePath());
+    }
 }
 
-TEST_F(AppSettingsTest, SavesEveryKeyAsTheWindowsProgramDid) {
-    AppSettings settings;
-    settings.PathToKavelCfg = "/p/project.ADPXML";
-    settings.MinimizeOnStart = 1;
+TEST_F(AppSettingsTest, SavesEveryKeyAsTheWindowsProgramDidAndReadsItBack) {
+    const AppSettings settings{"/p/project.ADPXML", 7, 0, 1, 0};
     ASSERT_TRUE(SaveSettings(settings));
     EXPECT_EQ(TempFolder::Read(SettingsFilePath()), "[Configuration]\nPathToKavelCfg=/p/project.ADPXML\n"
-                                                    "UsedUniqueID=-1\nActivateOnStart=0\nMinimizeOnStart=1\n"
+                                                    "UsedUniqueID=7\nActivateOnStart=0\nMinimizeOnStart=1\n"
                                                     "UseSimEnvironment=0\n");
     AppSettings loaded;
     LoadSettings(loaded);
     EXPECT_EQ(loaded.PathToKavelCfg, "/p/project.ADPXML");
+    EXPECT_EQ(loaded.UsedUniqueID, 7);
     EXPECT_EQ(loaded.MinimizeOnStart, 1);
     std::string path;
     EXPECT_TRUE(ReadConfigurationPath(path));
@@ -67,12 +68,4 @@ TEST_F(AppSettingsTest, OddValuesReadAsTheSystemReadsThem) {
     EXPECT_EQ(settings.UsedUniqueID, -1);
     EXPECT_EQ(settings.UseSimEnvironment, 1);
     EXPECT_EQ(settings.PathToKavelCfg.size(), MaximumPathLength);
-}
-
-TEST_F(AppSettingsTest, ASettingsFileThatIsAFolderGivesDefaultsAndFailsToSave) {
-    std::filesystem::create_directory(SettingsFilePath());
-    AppSettings settings;
-    LoadSettings(settings);
-    EXPECT_EQ(settings.UsedUniqueID, -1);
-    EXPECT_FALSE(SaveSettings(settings));
 }
