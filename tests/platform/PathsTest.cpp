@@ -9,30 +9,27 @@
 #include <chrono>
 #include <thread>
 
-TEST(Paths, ProgramPathNamesThisTestProgram) {
-    const auto path = ProgramPath();
-    ASSERT_FALSE(path.empty());
-    EXPECT_EQ(FileNamePart(path), "platform_tests");
-    EXPECT_TRUE(FileExists(path));
+TEST(Paths, SplitAndExtensionWorkOnlyInsideTheFileName) {
+    struct Case {
+        const char* Path;
+        const char* Directory;
+        const char* FileName;
+        const char* WithExtension;
+    };
+    for (const Case& c :
+         {Case{"/proj/sum/#summary.sta", "/proj/sum", "#summary.sta", "/proj/sum/#summary.X"},
+          Case{"plain", "", "plain", "plain.X"}, Case{"/top", "", "top", "/top.X"},
+          Case{"/opt/my.dir/eventmanager", "/opt/my.dir", "eventmanager", "/opt/my.dir/eventmanager.X"},
+          Case{"/p/a.b.c", "/p", "a.b.c", "/p/a.b.X"}}) {
+        EXPECT_EQ(DirectoryPart(c.Path), c.Directory) << c.Path;
+        EXPECT_EQ(FileNamePart(c.Path), c.FileName) << c.Path;
+        EXPECT_EQ(ReplaceExtension(c.Path, ".X"), c.WithExtension) << c.Path;
+    }
 }
 
-TEST(Paths, SplitsAtTheLastSeparator) {
-    EXPECT_EQ(DirectoryPart("/proj/sum/#summary.sta"), "/proj/sum");
-    EXPECT_EQ(FileNamePart("/proj/sum/#summary.sta"), "#summary.sta");
-    EXPECT_EQ(DirectoryPart("plain"), "");
-    EXPECT_EQ(FileNamePart("plain"), "plain");
-    EXPECT_EQ(DirectoryPart("/top"), "");
-}
-
-TEST(Paths, ExtensionIsCutOnlyInsideTheFileName) {
-    EXPECT_EQ(ReplaceExtension("/opt/kavel/eventmanager", ".KAVELCFG"), "/opt/kavel/eventmanager.KAVELCFG");
-    EXPECT_EQ(ReplaceExtension("/opt/my.dir/eventmanager", ".KAVELCFG"), "/opt/my.dir/eventmanager.KAVELCFG");
-    EXPECT_EQ(ReplaceExtension("/p/demo.prj", ".DATCFG"), "/p/demo.DATCFG");
-    EXPECT_EQ(ReplaceExtension("/p/a.b.c", ".X"), "/p/a.b.X");
-    EXPECT_EQ(ReplaceExtension("noext", ".X"), "noext.X");
-}
-
-TEST(Paths, FileExistsOnlyForReadableFiles) {
+TEST(Paths, ProgramPathAndFileExists) {
+    EXPECT_EQ(FileNamePart(ProgramPath()), "platform_tests");
+    EXPECT_TRUE(FileExists(ProgramPath()));
     TempFolder dir;
     EXPECT_FALSE(FileExists(""));
     EXPECT_FALSE(FileExists(dir.File("missing")));
@@ -53,5 +50,5 @@ TEST(TickCount, AdvancesInMilliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     const auto elapsed = TickCount() - first;
     EXPECT_GE(elapsed, 29u);
-    EXPECT_LT(elapsed, 5000u);
+    EXPECT_LT(elapsed, 20000u) << "not milliseconds";
 }

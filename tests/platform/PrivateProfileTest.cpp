@@ -12,45 +12,37 @@
 
 namespace {
 
-std::string Read(const std::string& path, const std::string& key, const std::string& fallback = "dflt",
-                 std::size_t size = 261) {
-    return ReadPrivateProfileString("Configuration", key, fallback, size, path);
+std::string Read(const std::string& path, const std::string& key, const std::string& fallback = "dflt") {
+    return ReadPrivateProfileString("Configuration", key, fallback, 261, path);
 }
 
 } // namespace
 
-TEST(PrivateProfileRead, MatchesNamesInAnyCaseAndTrimsBlanks) {
-    TempFolder dir;
-    const auto file = dir.Write("a.ini", "; comment\n[configuration]\n  PathToKavelCfg =  /x/y.ADPXML  \r\n"
-                                         "usedUniqueID=7\n[Other]\nPathToKavelCfg=no\n");
-    EXPECT_EQ(Read(file, "PATHTOKAVELCFG"), "/x/y.ADPXML");
-    EXPECT_EQ(ReadPrivateProfileInt("CONFIGURATION", "UsedUniqueID", -1, file), 7);
-    EXPECT_EQ(ReadPrivateProfileString("other", "pathtokavelcfg", "", 10, file), "no");
-}
-
-TEST(PrivateProfileRead, MissingFileSectionOrKeyGivesTheDefault) {
-    TempFolder dir;
-    const auto file = dir.Write("a.ini", "[Configuration]\nA=1\n");
-    EXPECT_EQ(Read(dir.File("missing.ini"), "A"), "dflt");
-    EXPECT_EQ(ReadPrivateProfileString("Nope", "A", "d", 261, file), "d");
-    EXPECT_EQ(Read(file, "B"), "dflt");
-    EXPECT_EQ(ReadPrivateProfileInt("Configuration", "B", -1, file), -1);
-    EXPECT_EQ(Read("", "A"), "dflt");
-}
-
-TEST(PrivateProfileRead, QuotesAreRemovedOnceAndTheBufferCutsTheText) {
+TEST(PrivateProfileRead, StringsMatchAnyCaseTrimUnquoteAndCut) {
     TempFolder dir;
     const auto file =
-        dir.Write("a.ini", "[Configuration]\nA=\"quoted value\"\nB='x'\nC=\"\"inner\"\"\nD=\"open\n"
-                           "E=abcdefghij\n");
-    EXPECT_EQ(Read(file, "A"), "quoted value");
-    EXPECT_EQ(Read(file, "B"), "x");
-    EXPECT_EQ(Read(file, "C"), "\"inner\"");
-    EXPECT_EQ(Read(file, "D"), "\"open");
-    EXPECT_EQ(Read(file, "E", "", 5), "abcd");
-    EXPECT_EQ(Read(file, "E", "", 1), "");
-    EXPECT_EQ(Read(file, "E", "", 0), "");
-    EXPECT_EQ(Read(file, "Missing", "defaultlong", 4), "def");
+        dir.Write("a.ini", "; comment\n[configuration]\n  PathToKavelCfg =  /x/y.ADPXML  \r\n"
+                           "A=\"quoted value\"\nB='x'\nC=\"\"inner\"\"\nD=\"open\nE=abcdefghij\n"
+                           "K=first\nK=second\n[Other]\nPathToKavelCfg=no\n"
+                           "[Configuration]\nK=third\nL=late\n");
+    struct Case {
+        const char* Section;
+        const char* Key;
+        std::size_t Size;
+        const char* Expected;
+    };
+    for (const Case& c :
+         {Case{"Configuration", "PATHTOKAVELCFG", 261, "/x/y.ADPXML"},
+          Case{"other", "pathtokavelcfg", 10, "no"}, Case{"Configuration", "A", 261, "quoted value"},
+          Case{"Configuration", "B", 261, "x"}, Case{"Configuration", "C", 261, "\"inner\""},
+          Case{"Configuration", "D", 261, "\"open"}, Case{"Configuration", "E", 5, "abcd"},
+          Case{"Configuration", "E", 1, ""}, Case{"Configuration", "E", 0, ""},
+          Case{"Configuration", "K", 261, "first"}, Case{"Configuration", "L", 261, "dflt"},
+          Case{"Configuration", "Missing", 4, "dfl"}, Case{"Nope", "A", 261, "dflt"}})
+        EXPECT_EQ(ReadPrivateProfileString(c.Section, c.Key, "dflt", c.Size, file), c.Expected)
+            << c.Section << "/" << c.Key << "/" << c.Size;
+    EXPECT_EQ(Read(dir.File("missing.ini"), "A"), "dflt");
+    EXPECT_EQ(Read("", "A"), "dflt");
 }
 
 TEST(PrivateProfileRead, IntegersAreReadAsTheSystemReadsThem) {
@@ -58,23 +50,13 @@ TEST(PrivateProfileRead, IntegersAreReadAsTheSystemReadsThem) {
     const auto file =
         dir.Write("a.ini", "[Configuration]\nA=  42abc\nB=-17\nC=0x1F\nD=abc\nE=\nF=+5\nG=0X10\n"
                            "H=99999999999\n");
-    EXPECT_EQ(ReadPrivateProfileInt("Configuration", "A", -1, file), 42);
-    EXPECT_EQ(ReadPrivateProfileInt("Configuration", "B", -1, file), -17);
-    EXPECT_EQ(ReadPrivateProfileInt("Configuration", "C", -1, file), 31);
-    EXPECT_EQ(ReadPrivateProfileInt("Configuration", "D", -1, file), 0);
-    EXPECT_EQ(ReadPrivateProfileInt("Configuration", "E", -1, file), -1);
-    EXPECT_EQ(ReadPrivateProfileInt("Configuration", "F", -1, file), 5);
-    EXPECT_EQ(ReadPrivateProfileInt("Configuration", "G", -1, file), 16);
     // Digits beyond 32 bits wrap instead of overflowing.
-    EXPECT_EQ(ReadPrivateProfileInt("Configuration", "H", -1, file),
-              static_cast<int>(99999999999LL & 0xFFFFFFFF));
-}
-
-TEST(PrivateProfileRead, FirstSectionAndFirstKeyWin) {
-    TempFolder dir;
-    const auto file = dir.Write("a.ini", "[S]\nK=first\nK=second\n[S]\nK=third\nL=late\n");
-    EXPECT_EQ(ReadPrivateProfileString("S", "K", "", 100, file), "first");
-    EXPECT_EQ(ReadPrivateProfileString("S", "L", "none", 100, file), "none");
+    const std::pair<const char*, int> cases[] = {
+        {"A", 42},      {"B", -17}, {"C", 31}, {"D", 0},
+        {"E", -1},      {"F", 5},   {"G", 16}, {"H", static_cast<int>(99999999999LL & 0xFFFFFFFF)},
+        {"Missing", -1}};
+    for (const auto& [key, expected] : cases)
+        EXPECT_EQ(ReadPrivateProfileInt("CONFIGURATION", key, -1, file), expected) << key;
 }
 
 TEST(PrivateProfileRead, AFolderOrAnUnreadableFileGivesDefaults) {
