@@ -12,8 +12,8 @@
 constexpr int ToolSlotCount = 16;
 
 // The process of one run, shared by its worker thread and by deactivation. The
-// mutex makes "signal the group" and "reap the process" exclusive, so a process
-// id is never signalled after it may have been reused.
+// mutex makes "signal the tool and its group" and "reap the process" exclusive,
+// so a process id is never signalled after it may have been reused.
 struct ToolProcess {
     std::mutex Guard;
     pid_t ProcessId = 0;      // 0: no process
@@ -42,7 +42,8 @@ struct ToolSlot {
     std::vector<std::string> Arguments; // argv[1..], split from the parameters
 
     // Run time. Running and Finished have one writer at each step of a run;
-    // Finished is released by the worker after its last write.
+    // Finished is released by the worker after its last write. A reload while
+    // observation is off starts every slot afresh (ResetToolRuns).
     std::atomic<std::uint32_t> CallCount{0};
     std::atomic<int> Running{0};
     std::atomic<int> Finished{1};

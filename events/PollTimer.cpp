@@ -1,8 +1,14 @@
 #include "events/PollTimer.h"
 
+#include "platform/UniqueFd.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/prctl.h>
+#include <sys/timerfd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <ctime>
 #include <mutex>
 #include <system_error>
@@ -13,9 +19,6 @@ namespace {
 
 constexpr std::int64_t NanosecondsPerMillisecond = 1'000'000;
 constexpr std::int64_t NanosecondsPerSecond = 1'000'000'000;
-// How long the timer thread sleeps at most before it looks whether it was
-// stopped; bounds the time StopPollTimer waits for a sleeping thread.
-constexpr std::int64_t StopCheckInterval = 10 * NanosecondsPerMillisecond;
 
 std::int64_t MonotonicNow() {
     timespec now{};
@@ -23,53 +26,76 @@ std::int64_t MonotonicNow() {
     return static_cast<std::int64_t>(now.tv_sec) * NanosecondsPerSecond + now.tv_nsec;
 }
 
-void SleepUntil(std::int64_t deadline) {
-    timespec wake{};
-    wake.tv_sec = static_cast<time_t>(deadline / NanosecondsPerSecond);
-    wake.tv_nsec = static_cast<long>(deadline % NanosecondsPerSecond);
-    // EINTR simply ends the sleep early; the caller looks at the clock again.
-    ::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &wake, nullptr);
+bool ArmAt(int timer, std::int64_t deadline) {
+    itimerspec expiry{};
+    expiry.it_value.tv_sec = static_cast<time_t>(deadline / NanosecondsPerSecond);
+    expiry.it_value.tv_nsec = static_cast<long>(deadline % NanosecondsPerSecond);
+    return ::timerfd_settime(timer, TFD_TIMER_ABSTIME, &expiry, nullptr) == 0;
 }
+
+void Drain(int fd) {
+    std::uint64_t count = 0;
+    [[maybe_unused]] const ssize_t got = ::read(fd, &count, sizeof count);
+}
+
+// One timer thread with its descriptors: a timer on the monotonic clock armed to
+// each absolute deadline, and an event that wakes it at once when it is stopped.
+struct TimerThread {
+    std::thread Thread;
+    UniqueFd Timer;
+    UniqueFd StopEvent;
+};
 
 class PollTimerState {
 public:
     ~PollTimerState() {
         Stop();
-        // Only a thread that stopped its own timer and then ended the program is left.
-        for (std::thread& thread : m_Retired)
-            thread.detach();
+        // Only a thread that stopped its own timer and then ended the program is
+        // left; its descriptors go with the process.
+        for (TimerThread& retired : m_Retired) {
+            retired.Thread.detach();
+            retired.Timer.Release();
+            retired.StopEvent.Release();
+        }
     }
 
     bool Start(std::uint32_t periodMs, void (*cycle)(void*), void* argument) {
-        std::vector<std::thread> finished;
+        std::vector<TimerThread> finished;
         const bool started = Launch(periodMs, cycle, argument, finished);
-        for (std::thread& thread : finished)
-            thread.join();
+        for (TimerThread& thread : finished)
+            thread.Thread.join();
         return started;
     }
 
     void Stop() {
-        std::vector<std::thread> threads;
+        std::vector<TimerThread> threads;
         {
             std::lock_guard lock(m_Guard);
             if (m_Started) {
                 m_TimerId.store(0, std::memory_order_release);
                 m_Started = false;
-                m_Retired.push_back(std::move(m_Thread));
+                const std::uint64_t one = 1;
+                [[maybe_unused]] const ssize_t put = ::write(m_Current.StopEvent.Get(), &one, sizeof one);
+                m_Retired.push_back(std::move(m_Current));
             }
             TakeRetired(threads);
         }
-        for (std::thread& thread : threads)
-            thread.join();
+        for (TimerThread& thread : threads)
+            thread.Thread.join();
     }
 
 private:
     bool Launch(std::uint32_t periodMs, void (*cycle)(void*), void* argument,
-                std::vector<std::thread>& finished) {
+                std::vector<TimerThread>& finished) {
         std::lock_guard lock(m_Guard);
         if (m_Started || periodMs == 0)
             return false;
         TakeRetired(finished);
+        TimerThread next;
+        next.Timer.Reset(::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC));
+        next.StopEvent.Reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+        if (!next.Timer.IsValid() || !next.StopEvent.IsValid())
+            return false;
         if (++m_LastId == 0)
             ++m_LastId;
         const std::uint32_t id = m_LastId;
@@ -77,21 +103,23 @@ private:
         const std::int64_t firstDeadline = MonotonicNow() + period;
         m_TimerId.store(id, std::memory_order_release);
         try {
-            m_Thread = std::thread(&PollTimerState::Run, this, id, period, firstDeadline, cycle, argument);
+            next.Thread = std::thread(&PollTimerState::Run, this, id, period, firstDeadline, cycle, argument,
+                                      next.Timer.Get(), next.StopEvent.Get());
         } catch (const std::system_error&) {
             m_TimerId.store(0, std::memory_order_release);
             return false;
         }
+        m_Current = std::move(next);
         m_Started = true;
         return true;
     }
 
     // Moves every retired thread except the calling one into `threads`, for joining
     // outside the lock (a cycle may call Stop, which takes the lock).
-    void TakeRetired(std::vector<std::thread>& threads) {
+    void TakeRetired(std::vector<TimerThread>& threads) {
         const auto self = std::this_thread::get_id();
         for (auto it = m_Retired.begin(); it != m_Retired.end();) {
-            if (it->get_id() == self) {
+            if (it->Thread.get_id() == self) {
                 ++it;
                 continue;
             }
@@ -102,24 +130,38 @@ private:
 
     bool IsCurrent(std::uint32_t id) const { return m_TimerId.load(std::memory_order_acquire) == id; }
 
+    // Sleeps until the deadline or the stop event, whichever comes first; one
+    // wake-up per period. False when the timer was stopped.
+    bool WaitFor(std::uint32_t id, std::int64_t deadline, int timer, int stopEvent) {
+        if (!ArmAt(timer, deadline))
+            return false;
+        for (;;) {
+            pollfd descriptors[2] = {{timer, POLLIN, 0}, {stopEvent, POLLIN, 0}};
+            const int ready = ::poll(descriptors, 2, -1);
+            if (!IsCurrent(id) || (ready > 0 && descriptors[1].revents != 0))
+                return false;
+            if (ready > 0 && descriptors[0].revents != 0) {
+                Drain(timer);
+                return true;
+            }
+            if (ready < 0 && errno != EINTR)
+                return false;
+        }
+    }
+
     void Run(std::uint32_t id, std::int64_t period, std::int64_t deadline, void (*cycle)(void*),
-             void* argument) {
+             void* argument, int timer, int stopEvent) {
         // The finest wake-up the kernel offers this thread (its default slack is 50 us).
         ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
         for (;;) {
-            for (;;) {
-                if (!IsCurrent(id))
-                    return;
-                const std::int64_t now = MonotonicNow();
-                if (now >= deadline)
-                    break;
-                SleepUntil(deadline - now > StopCheckInterval ? now + StopCheckInterval : deadline);
-            }
+            if (!WaitFor(id, deadline, timer, stopEvent))
+                return;
             // A tick of a timer that is no longer current is ignored.
             if (!IsCurrent(id))
                 return;
             if (cycle != nullptr)
                 cycle(argument);
+            // Deadlines that passed while the cycle ran are dropped, not queued.
             deadline += period;
             const std::int64_t now = MonotonicNow();
             if (deadline <= now)
@@ -128,8 +170,8 @@ private:
     }
 
     std::mutex m_Guard;
-    std::thread m_Thread;
-    std::vector<std::thread> m_Retired;
+    TimerThread m_Current;
+    std::vector<TimerThread> m_Retired;
     std::atomic<std::uint32_t> m_TimerId{0};
     std::uint32_t m_LastId = 0;
     bool m_Started = false;

@@ -8,11 +8,21 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <set>
+#include <sstream>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -20,6 +30,11 @@ extern char** environ;
 namespace {
 
 constexpr const char* ToolNotStartedFormat = "The process %s could not be started ! %s";
+constexpr const char* NotEndedInTime = "It did not end within 3 seconds.\n";
+// How long deactivation waits for killed tools and their descendants to end.
+constexpr auto StopBound = std::chrono::seconds(3);
+constexpr auto SweepInterval = std::chrono::milliseconds(2);
+constexpr const char* TokenName = "KAVEL_TOOL_TOKEN=";
 
 // A message with two "%s": the first takes `first`, the second `second`.
 std::string FormatTwoArguments(const std::string& format, const std::string& first,
@@ -97,6 +112,31 @@ private:
     int m_Error = 0;
 };
 
+// "KAVEL_TOOL_TOKEN=<value>", a value of this process alone: every tool and
+// whatever it starts inherits it, so a re-parented process that carries it is a
+// descendant of one of our tools (the help page's browser carries none).
+const std::string& ToolToken() {
+    static const std::string token = [] {
+        std::random_device random;
+        std::ostringstream text;
+        text << TokenName << ::getpid() << '-' << std::hex << random() << random();
+        return text.str();
+    }();
+    return token;
+}
+
+// Our environment with the token in place of any token we inherited.
+std::vector<char*> ToolEnvironment() {
+    std::vector<char*> variables;
+    for (char** variable = environ; variable != nullptr && *variable != nullptr; ++variable) {
+        if (std::strncmp(*variable, TokenName, std::strlen(TokenName)) != 0)
+            variables.push_back(*variable);
+    }
+    variables.push_back(const_cast<char*>(ToolToken().c_str()));
+    variables.push_back(nullptr);
+    return variables;
+}
+
 // Starts the slot's program; 0 and the process id, or the error number.
 int SpawnTool(const ToolSlot& slot, pid_t& processId) {
     std::vector<char*> argv;
@@ -105,6 +145,7 @@ int SpawnTool(const ToolSlot& slot, pid_t& processId) {
     for (const std::string& argument : slot.Arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
+    std::vector<char*> environment = ToolEnvironment();
 
     SpawnAttributes attributes;
     if (int error = attributes.Prepare())
@@ -115,7 +156,132 @@ int SpawnTool(const ToolSlot& slot, pid_t& processId) {
     // A program without a folder is searched like the shell would (the unchecked case).
     const bool search = slot.Program.find('/') == std::string::npos;
     const auto spawn = search ? ::posix_spawnp : ::posix_spawn;
-    return spawn(&processId, slot.Program.c_str(), actions.Get(), attributes.Get(), argv.data(), environ);
+    return spawn(&processId, slot.Program.c_str(), actions.Get(), attributes.Get(), argv.data(),
+                 environment.data());
+}
+
+struct ChildState {
+    bool Zombie = false;
+    pid_t Group = 0;
+};
+
+bool ReadChildState(pid_t pid, ChildState& state) {
+    std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    // The command name may hold blanks and brackets; the fields after it are plain.
+    const auto close = text.rfind(')');
+    if (close == std::string::npos)
+        return false;
+    std::istringstream fields(text.substr(close + 1));
+    char status = 0;
+    pid_t parent = 0;
+    if (!(fields >> status >> parent >> state.Group))
+        return false;
+    state.Zombie = status == 'Z' || status == 'X';
+    return true;
+}
+
+bool CarriesToken(pid_t pid) {
+    std::ifstream file("/proc/" + std::to_string(pid) + "/environ");
+    std::string variable;
+    while (std::getline(file, variable, '\0')) {
+        if (variable == ToolToken())
+            return true;
+    }
+    return false;
+}
+
+// Children of this process: re-parented ones may hang off any of its threads.
+std::vector<pid_t> OurChildren() {
+    std::vector<pid_t> children;
+    std::error_code error;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", error)) {
+        std::ifstream file(task.path() / "children");
+        pid_t pid = 0;
+        while (file >> pid)
+            children.push_back(pid);
+    }
+    return children;
+}
+
+// The processes this program must account for besides its workers' own waits:
+// the tools not yet reaped, and the descendants of tools that were re-parented
+// to it (it is the subreaper of everything it starts). Both sets change only
+// under the lock, and a process of either set is reaped only under it, so an id
+// taken from them is never signalled after it may have been reused.
+class ToolProcesses {
+public:
+    int Spawn(const ToolSlot& slot, pid_t& processId) {
+        std::lock_guard lock(m_Guard);
+        BecomeSubreaper();
+        const int error = SpawnTool(slot, processId);
+        if (error == 0)
+            m_Tools.insert(processId);
+        return error;
+    }
+
+    // Only the worker of the tool calls this, once its tool has ended.
+    void Reap(pid_t processId) {
+        std::lock_guard lock(m_Guard);
+        int status = 0;
+        while (::waitpid(processId, &status, 0) < 0 && errno == EINTR) {
+        }
+        m_Tools.erase(processId);
+    }
+
+    // Takes on the living re-parented descendants of tools, reaps the ended ones
+    // and, with `kill`, kills the living. A tool's own process is left to its
+    // worker; children that are no descendant of a tool are never touched. The
+    // number of descendants still alive.
+    int Sweep(bool kill) {
+        std::lock_guard lock(m_Guard);
+        int alive = 0;
+        for (const pid_t pid : OurChildren()) {
+            if (m_Tools.count(pid) != 0)
+                continue;
+            ChildState state;
+            if (!ReadChildState(pid, state))
+                continue;
+            const bool adopted = m_Adopted.count(pid) != 0;
+            if (state.Zombie) {
+                // A zombie shows no environment: ours when we knew it alive, or when it
+                // is still in the group of a tool or a descendant we hold.
+                const bool ours =
+                    adopted || m_Tools.count(state.Group) != 0 || m_Adopted.count(state.Group) != 0;
+                if (ours && ::waitpid(pid, nullptr, WNOHANG) == pid)
+                    m_Adopted.erase(pid);
+                continue;
+            }
+            if (!adopted && !CarriesToken(pid))
+                continue;
+            m_Adopted.insert(pid);
+            ++alive;
+            if (kill)
+                ::kill(pid, SIGKILL);
+        }
+        if (kill && alive == 0 && m_Tools.empty() && m_Adopted.empty() && m_Subreaper) {
+            // Nothing of ours is left: orphans of others go to init again.
+            ::prctl(PR_SET_CHILD_SUBREAPER, 0UL, 0UL, 0UL, 0UL);
+            m_Subreaper = false;
+        }
+        return alive;
+    }
+
+private:
+    void BecomeSubreaper() {
+        if (!m_Subreaper)
+            m_Subreaper = ::prctl(PR_SET_CHILD_SUBREAPER, 1UL, 0UL, 0UL, 0UL) == 0;
+    }
+
+    std::mutex m_Guard;
+    std::set<pid_t> m_Tools;
+    std::set<pid_t> m_Adopted;
+    bool m_Subreaper = false;
+};
+
+ToolProcesses& Processes() {
+    static ToolProcesses processes;
+    return processes;
 }
 
 // Waits until the process has ended, leaving it a zombie so that its id stays
@@ -123,12 +289,6 @@ int SpawnTool(const ToolSlot& slot, pid_t& processId) {
 void WaitUntilEnded(pid_t processId) {
     siginfo_t info{};
     while (::waitid(P_PID, static_cast<id_t>(processId), &info, WEXITED | WNOWAIT) != 0 && errno == EINTR) {
-    }
-}
-
-void Reap(pid_t processId) {
-    int status = 0;
-    while (::waitpid(processId, &status, 0) < 0 && errno == EINTR) {
     }
 }
 
@@ -140,7 +300,7 @@ void ToolRunnerThread(ToolSlot* slot) {
         std::lock_guard lock(process.Guard);
         if (process.Cancelled)
             return;
-        spawnError = SpawnTool(*slot, processId);
+        spawnError = Processes().Spawn(*slot, processId);
         if (spawnError != 0) {
             process.StartFailed = true;
         } else {
@@ -154,24 +314,31 @@ void ToolRunnerThread(ToolSlot* slot) {
         return;
     }
     WaitUntilEnded(processId);
+    // The tool's children were re-parented before it ended: take them on while
+    // they live (and the tool's group still names them).
+    Processes().Sweep(false);
     {
         std::lock_guard lock(process.Guard);
-        Reap(processId);
+        Processes().Reap(processId);
         process.Reaped = true;
     }
     slot->Finished.store(1, std::memory_order_release);
 }
 
-// Kills the tool's process group; the tool alone when it has left its group.
+// Kills the tool's process group and the tool itself, which may have left it.
 bool KillTool(pid_t processId) {
     // kill() with 0, 1 or -1 would reach our own group or every process.
     if (processId <= 1) {
         errno = ESRCH;
         return false;
     }
-    if (::kill(-processId, SIGKILL) == 0)
-        return true;
-    return errno == ESRCH && ::kill(processId, SIGKILL) == 0;
+    const bool group = ::kill(-processId, SIGKILL) == 0;
+    return ::kill(processId, SIGKILL) == 0 || group;
+}
+
+bool RunInFlight(const ToolSlot& slot) {
+    return slot.Running.load(std::memory_order_acquire) != 0 &&
+           slot.Finished.load(std::memory_order_acquire) == 0;
 }
 
 } // namespace
@@ -182,6 +349,8 @@ void StartToolRunner(ToolSlot* slot) {
     // A worker is joined when its run is acknowledged; one left over has ended.
     if (slot->WorkerThread.joinable())
         slot->WorkerThread.join();
+    // Descendants of earlier runs that have ended since are reaped.
+    Processes().Sweep(false);
     {
         std::lock_guard lock(slot->Process.Guard);
         slot->Process.ProcessId = 0;
@@ -201,9 +370,9 @@ void StartToolRunner(ToolSlot* slot) {
 }
 
 void TerminateRunningTools(ObservationState& state) {
+    std::vector<ToolSlot*> killed;
     for (ToolSlot& slot : state.ToolSlots) {
-        if (slot.Running.load(std::memory_order_acquire) == 0 ||
-            slot.Finished.load(std::memory_order_acquire) != 0)
+        if (!RunInFlight(slot))
             continue;
         std::unique_lock lock(slot.Process.Guard);
         ToolProcess& process = slot.Process;
@@ -217,14 +386,57 @@ void TerminateRunningTools(ObservationState& state) {
         if (process.ProcessId == 0) {
             // The worker has not started the tool yet; it never will.
             process.Cancelled = true;
-        } else if (!process.Reaped && !KillTool(process.ProcessId)) {
-            const std::string error = LastErrorText();
-            lock.unlock();
-            const std::string text =
-                FormatTwoArguments(LoadString(IDS_PROCESS_NOT_STOPPED), ShownCommand(slot), error);
-            ShowSystemMessage(nullptr, 0, text, MB_ICONHAND, false);
+        } else if (!process.Reaped) {
+            if (!KillTool(process.ProcessId)) {
+                const std::string error = LastErrorText();
+                lock.unlock();
+                const std::string text =
+                    FormatTwoArguments(LoadString(IDS_PROCESS_NOT_STOPPED), ShownCommand(slot), error);
+                ShowSystemMessage(nullptr, 0, text, MB_ICONHAND, false);
+                continue;
+            }
+            // Its worker marks it finished once it has reaped it.
+            killed.push_back(&slot);
             continue;
         }
+        slot.Finished.store(1, std::memory_order_release);
+    }
+
+    // Kill the re-parented descendants round by round (the children of each one
+    // come back to us when it dies) until none lives and every killed tool has
+    // been reaped, or the bound has passed.
+    const auto deadline = std::chrono::steady_clock::now() + StopBound;
+    for (;;) {
+        const int alive = Processes().Sweep(true);
+        bool reaped = true;
+        for (const ToolSlot* slot : killed)
+            reaped = reaped && slot->Finished.load(std::memory_order_acquire) != 0;
+        if ((alive == 0 && reaped) || std::chrono::steady_clock::now() >= deadline)
+            break;
+        std::this_thread::sleep_for(SweepInterval);
+    }
+    // A tool that even SIGKILL did not end (stuck in the kernel) keeps its slot
+    // running; its worker acknowledges it whenever it ends.
+    for (const ToolSlot* slot : killed) {
+        if (slot->Finished.load(std::memory_order_acquire) != 0)
+            continue;
+        const std::string text =
+            FormatTwoArguments(LoadString(IDS_PROCESS_NOT_STOPPED), ShownCommand(*slot), NotEndedInTime);
+        ShowSystemMessage(nullptr, 0, text, MB_ICONHAND, false);
+    }
+}
+
+void ResetToolRuns(ObservationState& state) {
+    for (ToolSlot& slot : state.ToolSlots) {
+        {
+            std::lock_guard lock(slot.Process.Guard);
+            // A run whose tool still lives ends by its worker, whatever is loaded.
+            if (RunInFlight(slot) && !slot.Process.StartFailed && !slot.Process.Cancelled)
+                continue;
+        }
+        if (slot.WorkerThread.joinable())
+            slot.WorkerThread.join();
+        slot.Running.store(0, std::memory_order_release);
         slot.Finished.store(1, std::memory_order_release);
     }
 }

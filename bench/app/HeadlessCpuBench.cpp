@@ -1,7 +1,9 @@
-// CPU time of the headless observer observing with no events: it runs against
-// the simulation buffers with a 5 ms poll cycle, and its user plus system time
-// over the measuring period is printed as a share of one core.
-// Usage: bench_headless_cpu [seconds]  (default 10)
+// CPU time and wake-ups of the headless observer observing with no events: it
+// runs against the simulation buffers with poll cycles of 5, 100 and 1000 ms; its
+// user plus system time over the measuring period is printed as a share of one
+// core, and the wake-ups of all its threads (voluntary context switches) per
+// second beside the cycle rate.
+// Usage: bench_headless_cpu [seconds]  (default 10, per poll cycle)
 
 #include "app/core/AppSettings.h"
 #include "controller/SimulationBuffers.h"
@@ -63,6 +65,22 @@ long long ScheduledNanoseconds(pid_t pid) {
     return error ? -1 : total;
 }
 
+// Voluntary context switches of all threads of a process (each sleep is one), or -1.
+long long Wakeups(pid_t pid) {
+    long long total = 0;
+    std::error_code error;
+    for (const auto& task :
+         std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
+        std::ifstream file(task.path() / "status");
+        std::string line;
+        while (std::getline(file, line)) {
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0)
+                total += std::atoll(line.c_str() + 24);
+        }
+    }
+    return error ? -1 : total;
+}
+
 // The floor: a thread that only sleeps to absolute 5 ms deadlines, as the poll
 // timer does, measured with its own CPU clock over the same period.
 class SleeperFloor {
@@ -99,14 +117,7 @@ private:
     std::thread m_Thread;
 };
 
-} // namespace
-
-int main(int argc, char** argv) {
-    const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
-    if (SingleInstanceLock().Result() != SingleInstanceLock::Outcome::Acquired) {
-        std::fprintf(stderr, "another event manager runs on this machine\n");
-        return 1;
-    }
+int MeasureObserver(int seconds, int pollCycle) {
     SimulationAreas areas(DefaultInputBufferName, DefaultOutputBufferName);
     if (!areas.Valid()) {
         std::fprintf(stderr, "the simulation buffers exist already (a simulator runs?)\n");
@@ -117,7 +128,8 @@ int main(int argc, char** argv) {
     workspace.WriteSummary("summary.sta", StandardVariables());
     AppSettings settings;
     settings.PathToKavelCfg = workspace.WriteProject(
-        "idle.ADPXML", {{"1", "Idle", "EventVar", "AckVar", "5", {{0, "/bin", "true", ""}}}});
+        "idle.ADPXML",
+        {{"1", "Idle", "EventVar", "AckVar", std::to_string(pollCycle), {{0, "/bin", "true", ""}}}});
     settings.UseSimEnvironment = 1;
     workspace.SaveTestSettings(settings);
     const std::string observerPath = InstallObserver(workspace.Folder());
@@ -131,6 +143,7 @@ int main(int argc, char** argv) {
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     const long long before = CpuTicks(observer.Pid());
     const long long scheduledBefore = ScheduledNanoseconds(observer.Pid());
+    const long long wakeupsBefore = Wakeups(observer.Pid());
     const auto start = std::chrono::steady_clock::now();
     double floorSeconds = 0;
     {
@@ -140,6 +153,7 @@ int main(int argc, char** argv) {
     }
     const long long after = CpuTicks(observer.Pid());
     const long long scheduledAfter = ScheduledNanoseconds(observer.Pid());
+    const long long wakeupsAfter = Wakeups(observer.Pid());
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     observer.Signal(SIGTERM);
     const auto exitCode = observer.WaitForExit(std::chrono::milliseconds(10000));
@@ -150,7 +164,7 @@ int main(int argc, char** argv) {
 
     const double ticksPerSecond = static_cast<double>(::sysconf(_SC_CLK_TCK));
     const double cpuSeconds = static_cast<double>(after - before) / ticksPerSecond;
-    std::printf("Headless observer, simulation mode, 5 ms poll cycle, no events, %.1f s\n", wall);
+    std::printf("Headless observer, simulation mode, %d ms poll cycle, no events, %.1f s\n", pollCycle, wall);
     std::printf("  CPU time %.3f s (user + system), %.3f %% of one core  (goal <= 0.2 %%)\n", cpuSeconds,
                 100.0 * cpuSeconds / wall);
     if (scheduledBefore >= 0 && scheduledAfter >= 0) {
@@ -158,8 +172,26 @@ int main(int argc, char** argv) {
         std::printf("  scheduler's account: %.4f s on a CPU, %.3f %% of one core\n", scheduled,
                     100.0 * scheduled / wall);
     }
+    if (wakeupsBefore >= 0 && wakeupsAfter >= 0)
+        std::printf("  wake-ups of all threads: %.1f per s, cycles %.1f per s  (goal: equal)\n",
+                    static_cast<double>(wakeupsAfter - wakeupsBefore) / wall, 1000.0 / pollCycle);
     std::printf("  floor, a thread that only sleeps to 5 ms deadlines: %.4f s, %.3f %% of one core\n",
                 floorSeconds, 100.0 * floorSeconds / wall);
     std::printf("  exit code after SIGTERM: %d\n", exitCode.value_or(-1));
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
+    if (SingleInstanceLock().Result() != SingleInstanceLock::Outcome::Acquired) {
+        std::fprintf(stderr, "another event manager runs on this machine\n");
+        return 1;
+    }
+    for (const int pollCycle : {5, 100, 1000}) {
+        if (const int code = MeasureObserver(seconds, pollCycle))
+            return code;
+    }
     return 0;
 }

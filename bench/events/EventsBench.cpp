@@ -1,6 +1,8 @@
 // Figures of the event engine in simulation mode with a 5 ms poll cycle: tick
 // lateness, toggle-to-start and exit-to-acknowledge latency, sustained handshakes
-// against `qrix-sim handshake`, and the spawn-and-exit floor of the test tool.
+// against `qrix-sim handshake`, the spawn-and-exit floor of the test tool, the
+// poll thread's wake-ups per second at several poll cycles, and how long
+// deactivation takes with tools that make stopping hard.
 
 #include "app/core/SystemMessage.h"
 #include "config/EventConfiguration.h"
@@ -13,6 +15,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,6 +25,7 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <map>
 #include <mutex>
@@ -47,6 +51,8 @@ struct Options {
     int LatencySamples = 300;
     int Ticks = 2000;
     int Spawns = 500;
+    int Deactivations = 20;
+    double WakeSeconds = 5.0;
 };
 
 std::int64_t NowMicroseconds() {
@@ -329,16 +335,128 @@ double MeasureSpawnFloor(const Options& options) {
     return rate;
 }
 
+// Voluntary context switches of one thread of this process: one per sleep.
+long VoluntarySwitches(pid_t thread) {
+    std::ifstream status("/proc/self/task/" + std::to_string(thread) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("voluntary_ctxt_switches:", 0) == 0)
+            return std::stol(line.substr(24));
+    }
+    return -1;
+}
+
+struct WakeRecord {
+    std::atomic<pid_t> Thread{0};
+    std::atomic<long> Cycles{0};
+};
+
+void NoteWake(void* argument) {
+    auto& record = *static_cast<WakeRecord*>(argument);
+    record.Thread = static_cast<pid_t>(::syscall(SYS_gettid));
+    ++record.Cycles;
+}
+
+// Wake-ups of the poll thread per second, from its voluntary context switches,
+// against the cycles it ran: one wake-up per cycle is the goal.
+void MeasureWakeUps(const Options& options) {
+    for (const std::uint32_t period : {5u, 100u, 1000u}) {
+        WakeRecord record;
+        StartPollTimer(period, NoteWake, &record);
+        while (record.Thread == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const long switchesBefore = VoluntarySwitches(record.Thread);
+        const long cyclesBefore = record.Cycles;
+        const std::int64_t start = NowMicroseconds();
+        std::this_thread::sleep_for(
+            std::chrono::milliseconds(static_cast<long long>(options.WakeSeconds * 1000)));
+        const long switches = VoluntarySwitches(record.Thread) - switchesBefore;
+        const long cycles = record.Cycles - cyclesBefore;
+        const double seconds = static_cast<double>(NowMicroseconds() - start) / 1e6;
+        StopPollTimer();
+        std::printf(
+            "%-28s cycle %4u ms: %.1f wake-ups/s, %.1f cycles/s, %.3f wake-ups per cycle   (goal 1)\n",
+            "poll thread wake-ups", period, static_cast<double>(switches) / seconds,
+            static_cast<double>(cycles) / seconds,
+            cycles > 0 ? static_cast<double>(switches) / static_cast<double>(cycles) : 0.0);
+    }
+}
+
+std::size_t LogLines(const std::string& path) {
+    std::ifstream log(path);
+    std::size_t lines = 0;
+    std::string line;
+    while (std::getline(log, line))
+        ++lines;
+    return lines;
+}
+
+bool WaitFor(const std::function<bool()>& condition, int milliseconds) {
+    const std::int64_t deadline = NowMicroseconds() + static_cast<std::int64_t>(milliseconds) * 1000;
+    while (!condition()) {
+        if (NowMicroseconds() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    return true;
+}
+
+// Deactivation while a tool of the given kind runs (or has left something
+// running): from the call to its return, which includes ending every process.
+void MeasureDeactivation(const Options& options, BenchAreas& areas, const std::string& logPath,
+                         const std::string& name, const std::vector<std::string>& toolOptions,
+                         bool endsByItself) {
+    std::vector<double> times;
+    int notAcknowledged = 0;
+    for (int sample = 0; sample < options.Deactivations; ++sample) {
+        ::unlink(logPath.c_str());
+        BenchState state;
+        PrepareObservation(state);
+        std::vector<std::string> arguments = {"--log", logPath};
+        arguments.insert(arguments.end(), toolOptions.begin(), toolOptions.end());
+        UseTool(state.ToolSlots[0], arguments);
+        ActivateObservation(state);
+        const std::uint32_t event = areas.Input->Read32(EventOffset) ^ 1u;
+        areas.Input->Write32(EventOffset, event);
+        if (!WaitFor([&] { return LogLines(logPath) == 1; }, 10000)) {
+            std::cerr << name << ": the tool did not start" << std::endl;
+            DeactivateObservation(state);
+            return;
+        }
+        if (endsByItself)
+            WaitFor([&] { return ((areas.Output->Read32(AckOutputOffset) ^ event) & 1u) == 0; }, 10000);
+        const std::int64_t start = NowMicroseconds();
+        DeactivateObservation(state);
+        times.push_back(static_cast<double>(NowMicroseconds() - start) / 1000.0);
+        if (((areas.Output->Read32(AckOutputOffset) ^ event) & 1u) != 0 || state.ToolSlots[0].CallCount != 1)
+            ++notAcknowledged;
+    }
+    PrintFigures("deactivation: " + name, times, "   (bound 3000 ms)");
+    if (notAcknowledged != 0)
+        std::printf("%-28s %d runs not acknowledged exactly once\n", "", notAcknowledged);
+}
+
+void MeasureDeactivations(const Options& options, BenchAreas& areas, const std::string& logPath) {
+    MeasureDeactivation(options, areas, logPath, "ignores SIGTERM", {"--ignore-signals", "--sleep", "60000"},
+                        false);
+    MeasureDeactivation(options, areas, logPath, "left its group",
+                        {"--spawn-child", "60000", "--leave-group", "--sleep", "60000"}, false);
+    MeasureDeactivation(options, areas, logPath, "daemonised", {"--daemonise", "60000"}, true);
+}
+
 bool ParseOptions(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
         if (argument == "--help") {
             std::printf("Usage: bench_events [--duration S] [--samples N] [--ticks N] [--spawns N]\n"
+                        "                    [--deactivations N] [--wake-seconds S]\n"
                         "  --duration S  seconds of sustained handshakes with qrix-sim (default 60)\n"
                         "  --samples N   toggles for the start and acknowledge latencies (default 300)\n"
                         "  --ticks N     poll ticks for the lateness (default 2000, 5 ms each)\n"
-                        "  --spawns N    runs of the test tool alone for the floor (default 500)\n");
+                        "  --spawns N    runs of the test tool alone for the floor (default 500)\n"
+                        "  --deactivations N  deactivations per kind of tool (default 20)\n"
+                        "  --wake-seconds S   seconds per poll cycle for the wake-ups (default 5)\n");
             std::exit(0);
         }
         if (value == nullptr)
@@ -352,6 +470,10 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.Ticks = std::clamp(std::atoi(value), 1, 1000000);
         else if (argument == "--spawns")
             options.Spawns = std::clamp(std::atoi(value), 1, 100000);
+        else if (argument == "--deactivations")
+            options.Deactivations = std::clamp(std::atoi(value), 1, 10000);
+        else if (argument == "--wake-seconds")
+            options.WakeSeconds = std::clamp(std::atof(value), 0.5, 3600.0);
         else
             return false;
     }
@@ -379,6 +501,8 @@ int main(int argc, char** argv) {
     MeasureHandshakeLatency(options, areas, logPath);
     MeasureSustainedHandshakes(options, areas);
     MeasureSpawnFloor(options);
+    MeasureWakeUps(options);
+    MeasureDeactivations(options, areas, logPath);
     ::unlink(logPath.c_str());
     ::rmdir(folder);
     return 0;

@@ -6,9 +6,15 @@
 #include "tests/events/SimulatedController.h"
 #include "tests/support/TempFolder.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <future>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -80,33 +86,114 @@ TEST_F(SimulationActivationTest, ASimulatorStartedAfterActivationIsPickedUp) {
     EXPECT_TRUE(State.Messages().empty());
 }
 
-TEST_F(SimulationActivationTest, DeactivationKillsARunningToolWithItsChildAndAcknowledgesOnce) {
-    ASSERT_TRUE(Controller.Create());
-    State.ConfigureTestTool(4, Tool(4, {"--sleep", "30000", "--spawn-child", "30000"}));
-    ActivateObservation(State);
-    Controller.ToggleEvent(4);
-    ASSERT_TRUE(WaitUntil([&] { return ReadToolLog(Log).size() == 1; }));
-    const ToolLogEntry run = ReadToolLog(Log)[0];
-    const int refreshes = State.RefreshCount;
-    DeactivateObservation(State);
-    EXPECT_EQ(State.ObservationActive, 0);
-    EXPECT_EQ(State.ToolSlots[4].CallCount, 1u);
-    EXPECT_EQ(State.ToolSlots[4].Running, 0);
-    EXPECT_EQ(Controller.AckOutput(), 0x10u);
-    EXPECT_EQ(State.RefreshCount, refreshes + 1);
-    EXPECT_TRUE(WaitUntil([&] { return ProcessEnded(run.ProcessId) && ProcessEnded(run.ChildId); }));
-    // A second deactivation finds nothing left to acknowledge.
-    DeactivateObservation(State);
-    EXPECT_EQ(State.RefreshCount, refreshes + 1);
+// Live processes (not zombies) whose command line holds `token` as one argument;
+// every process a zoo tool forks keeps the tool's arguments.
+std::vector<pid_t> LiveProcessesWith(const std::string& token) {
+    std::vector<pid_t> found;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::ifstream file(entry.path() / "cmdline");
+        std::string argument;
+        while (std::getline(file, argument, '\0')) {
+            const pid_t pid = std::stoi(name);
+            if (argument == token && !ProcessEnded(pid)) {
+                found.push_back(pid);
+                break;
+            }
+        }
+    }
+    return found;
 }
 
-TEST_F(SimulationActivationTest, DeactivationWithNothingFinishedWritesNothing) {
+// Standard output and error go to /dev/null while it lives (for a tool that floods them).
+class SilencedOutput {
+public:
+    SilencedOutput() {
+        std::fflush(nullptr);
+        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        for (int fd : {STDOUT_FILENO, STDERR_FILENO}) {
+            m_Saved[fd - 1] = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
+            ::dup2(null, fd);
+        }
+        ::close(null);
+    }
+    ~SilencedOutput() {
+        for (int fd : {STDOUT_FILENO, STDERR_FILENO}) {
+            ::dup2(m_Saved[fd - 1], fd);
+            ::close(m_Saved[fd - 1]);
+        }
+    }
+    SilencedOutput(const SilencedOutput&) = delete;
+    SilencedOutput& operator=(const SilencedOutput&) = delete;
+
+private:
+    int m_Saved[2] = {-1, -1};
+};
+
+// Tools that make stopping hard. Whatever they do, deactivation returns, ends
+// every process they left and acknowledges each run exactly once.
+struct ZooTool {
+    const char* Name;
+    std::vector<std::string> Options;
+    bool EndsByItself; // acknowledged before deactivation
+    bool Floods = false;
+};
+
+const ZooTool Zoo[] = {
+    {"runs with a child", {"--sleep", "60000", "--spawn-child", "60000"}, false},
+    {"ignores SIGTERM and SIGHUP", {"--ignore-signals", "--sleep", "60000"}, false},
+    {"leaves its process group", {"--spawn-child", "60000", "--leave-group", "--sleep", "60000"}, false},
+    {"daemonises", {"--daemonise", "60000", "--ignore-signals"}, true},
+    {"keeps standard output open in a child", {"--spawn-child", "60000"}, true},
+    {"writes megabytes to its output", {"--write-output", "4000000"}, true, true},
+};
+
+TEST_F(SimulationActivationTest, DeactivationEndsEveryToolOfTheZooAndAcknowledgesEachRunOnce) {
     ASSERT_TRUE(Controller.Create());
-    ActivateObservation(State);
-    Controller.SetAckOutput(0xDEAD);
-    DeactivateObservation(State);
-    EXPECT_EQ(Controller.AckOutput(), 0xDEADu);
-    EXPECT_EQ(State.RefreshCount, 0);
+    for (const ZooTool& tool : Zoo) {
+        SCOPED_TRACE(tool.Name);
+        RecordingObservationState state;
+        state.Settings = State.Settings;
+        state.References = State.References;
+        const std::string token = UniqueName("zoo");
+        const std::string log = Folder.File(token + ".log");
+        std::vector<std::string> arguments = {"--log", log, token};
+        arguments.insert(arguments.end(), tool.Options.begin(), tool.Options.end());
+        state.ConfigureTestTool(4, arguments);
+        Controller.SetEvent(0);
+        {
+            std::optional<SilencedOutput> silenced;
+            if (tool.Floods)
+                silenced.emplace();
+            ActivateObservation(state);
+            Controller.ToggleEvent(4);
+            ASSERT_TRUE(WaitUntil([&] { return ReadToolLog(log).size() == 1; }, 20s));
+            if (tool.EndsByItself) {
+                ASSERT_TRUE(WaitUntil([&] { return Controller.AckOutput() == 0x10u; }, 20s));
+            }
+        }
+        const int refreshes = state.RefreshCount;
+        auto deactivation = std::async(std::launch::async, [&] { DeactivateObservation(state); });
+        const bool returned = deactivation.wait_for(30s) == std::future_status::ready;
+        if (!returned) {
+            for (pid_t pid : LiveProcessesWith(token))
+                ::kill(pid, SIGKILL);
+        }
+        deactivation.wait();
+        EXPECT_TRUE(returned);
+        EXPECT_TRUE(WaitUntil([&] { return LiveProcessesWith(token).empty(); }, 20s));
+        EXPECT_EQ(state.ToolSlots[4].CallCount, 1u);
+        EXPECT_EQ(state.ToolSlots[4].Running, 0);
+        EXPECT_EQ(Controller.AckOutput(), 0x10u);
+        EXPECT_EQ(state.RefreshCount, refreshes + (tool.EndsByItself ? 0 : 1));
+        EXPECT_EQ(ReadToolLog(log).size(), 1u);
+        EXPECT_TRUE(state.Messages().empty());
+        // A second deactivation finds nothing left to acknowledge.
+        DeactivateObservation(state);
+        EXPECT_EQ(state.RefreshCount, refreshes + (tool.EndsByItself ? 0 : 1));
+    }
 }
 
 TEST_F(SimulationActivationTest, WithoutTheConfigurationInUseObservationStaysOff) {

@@ -2,9 +2,11 @@
 #include "tests/events/EventTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <fstream>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -59,22 +61,62 @@ protected:
     void TearDown() override { StopPollTimer(); }
 };
 
-TEST_F(PollTimerTest, SecondStartFailsAndLeavesTheFirstTimerRunning) {
+TEST_F(PollTimerTest, StopWhenStoppedIsHarmlessPeriodZeroAndASecondStartAreRefused) {
+    StopPollTimer();
+    StopPollTimer();
     CycleRecord first;
     CycleRecord second;
+    EXPECT_FALSE(StartPollTimer(0, CountCall, &first));
     ASSERT_TRUE(StartPollTimer(5, CountCall, &first));
     EXPECT_FALSE(StartPollTimer(5, CountCall, &second));
     EXPECT_TRUE(WaitUntil([&] { return first.Calls >= 3; }));
     EXPECT_EQ(second.Calls, 0);
 }
 
-TEST_F(PollTimerTest, StopWhenStoppedIsHarmlessAndPeriodZeroIsRefused) {
+// The timer thread's voluntary context switches: one each time it goes to sleep.
+long VoluntarySwitches(pid_t thread) {
+    std::ifstream status("/proc/self/task/" + std::to_string(thread) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("voluntary_ctxt_switches:", 0) == 0)
+            return std::stol(line.substr(24));
+    }
+    return -1;
+}
+
+struct WakeRecord {
+    std::atomic<int> Calls{0};
+    std::atomic<pid_t> Thread{0};
+    std::atomic<long> SwitchesAtSecond{-1};
+    std::atomic<long> SwitchesAtLast{-1};
+};
+
+constexpr int WakeCycles = 6;
+
+void CountWakes(void* argument) {
+    auto& record = *static_cast<WakeRecord*>(argument);
+    const int call = ++record.Calls;
+    record.Thread = ::gettid();
+    if (call == 2)
+        record.SwitchesAtSecond = VoluntarySwitches(::gettid());
+    if (call == WakeCycles)
+        record.SwitchesAtLast = VoluntarySwitches(::gettid());
+}
+
+TEST_F(PollTimerTest, TheThreadWakesOncePerCycleAndStopWakesItAtOnce) {
+    WakeRecord record;
+    ASSERT_TRUE(StartPollTimer(100, CountWakes, &record));
+    ASSERT_TRUE(WaitUntil([&] { return record.SwitchesAtLast >= 0; }, 20s));
+    // One sleep per period; a little room for a sleep that a signal cut short.
+    EXPECT_LE(record.SwitchesAtLast - record.SwitchesAtSecond, WakeCycles - 2 + 3);
     StopPollTimer();
+    // A timer an hour long still stops at once: no cycle is waited for.
+    CycleRecord idle;
+    ASSERT_TRUE(StartPollTimer(3'600'000, CountCall, &idle));
+    const auto start = Clock::now();
     StopPollTimer();
-    CycleRecord record;
-    EXPECT_FALSE(StartPollTimer(0, CountCall, &record));
-    ASSERT_TRUE(StartPollTimer(5, CountCall, &record));
-    EXPECT_TRUE(WaitUntil([&] { return record.Calls >= 1; }));
+    EXPECT_LT(Clock::now() - start, 10s);
+    EXPECT_EQ(idle.Calls, 0);
 }
 
 TEST_F(PollTimerTest, TicksThatFallIntoARunningCycleAreDroppedNotQueued) {

@@ -1,10 +1,14 @@
 // The tool behind "@TEST_TOOL_CFG": records each call in a log file, then
-// sleeps and exits as its options say. Tests, demo and benchmarks start it.
+// sleeps and exits as its options say. Tests, demo and benchmarks start it; its
+// misbehaving modes (leaving its group, daemonising, ignoring signals, flooding
+// its output) stand for tools that make stopping hard.
 
 #include "platform/Paths.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/types.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -19,6 +23,7 @@ namespace {
 
 constexpr const char* LogFileName = "KavelTestApplication.log";
 constexpr unsigned long MaximumMilliseconds = 24ul * 60 * 60 * 1000;
+constexpr unsigned long MaximumOutputBytes = 1ul << 30;
 
 constexpr const char* HelpText =
     "Usage: KavelTestApplication [options] [arguments...]\n"
@@ -32,6 +37,12 @@ constexpr const char* HelpText =
     "  --exit CODE         exit with CODE, 0 to 255 (default 0)\n"
     "  --spawn-child MS    start a child process that sleeps MS milliseconds (it stays\n"
     "                      in this process's group and is not waited for)\n"
+    "  --leave-group       move into a process group of a helper child (sleeping as long\n"
+    "                      as the tool), leaving the --spawn-child child in the old group\n"
+    "  --daemonise MS      leave a daemon behind (double fork, new session) that sleeps\n"
+    "                      MS milliseconds\n"
+    "  --ignore-signals    ignore SIGTERM, SIGHUP and SIGINT\n"
+    "  --write-output N    write N bytes to standard output and N to standard error\n"
     "  --help              show this text and exit without logging\n"
     "  --                  everything after it is an argument, never an option\n"
     "\n"
@@ -49,7 +60,12 @@ struct Options {
     unsigned long SleepMs = 0;
     unsigned long ExitCode = 0;
     unsigned long ChildSleepMs = 0;
+    unsigned long DaemonSleepMs = 0;
+    unsigned long OutputBytes = 0;
     bool SpawnChild = false;
+    bool LeaveGroup = false;
+    bool Daemonise = false;
+    bool IgnoreSignals = false;
     bool Help = false;
     std::string Error;
 };
@@ -84,6 +100,17 @@ Options ParseOptions(int argc, char** argv) {
         if (argument == "--help" || argument == "-h") {
             options.Help = true;
             continue;
+        } else if (argument == "--leave-group") {
+            options.LeaveGroup = true;
+            continue;
+        } else if (argument == "--ignore-signals") {
+            options.IgnoreSignals = true;
+            continue;
+        } else if (argument == "--daemonise") {
+            valid = ParseNumber(value, MaximumMilliseconds, options.DaemonSleepMs);
+            options.Daemonise = valid;
+        } else if (argument == "--write-output") {
+            valid = ParseNumber(value, MaximumOutputBytes, options.OutputBytes);
         } else if (argument == "--log") {
             valid = value != nullptr && *value != '\0';
             if (valid)
@@ -202,6 +229,52 @@ pid_t SpawnSleepingChild(unsigned long milliseconds) {
     return child < 0 ? 0 : child;
 }
 
+// Joins the group of a helper child that made a group of its own: a group kill
+// of the tool's first group no longer reaches the tool.
+void LeaveProcessGroup(unsigned long milliseconds) {
+    const pid_t helper = ::fork();
+    if (helper == 0) {
+        ::setpgid(0, 0);
+        SleepMilliseconds(milliseconds);
+        ::_exit(0);
+    }
+    if (helper > 0) {
+        // Both sides make the group, so it exists whichever runs first.
+        ::setpgid(helper, helper);
+        ::setpgid(0, helper);
+    }
+}
+
+// The classic way out of a parent's reach: fork, new session, fork again; the
+// first child ends at once, the grandchild is re-parented.
+void Daemonise(unsigned long milliseconds) {
+    const pid_t first = ::fork();
+    if (first == 0) {
+        ::setsid();
+        if (::fork() == 0) {
+            SleepMilliseconds(milliseconds);
+            ::_exit(0);
+        }
+        ::_exit(0);
+    }
+    if (first > 0) {
+        while (::waitpid(first, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+}
+
+void WriteBytes(int fd, unsigned long count) {
+    static const std::string Block(65536, 'x');
+    while (count > 0) {
+        const std::size_t size = count < Block.size() ? count : Block.size();
+        const ssize_t written = ::write(fd, Block.data(), size);
+        if (written <= 0 && errno != EINTR)
+            return;
+        if (written > 0)
+            count -= static_cast<unsigned long>(written);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -210,7 +283,16 @@ int main(int argc, char** argv) {
         std::fputs(HelpText, stdout);
         return 0;
     }
+    if (options.IgnoreSignals) {
+        ::signal(SIGTERM, SIG_IGN);
+        ::signal(SIGHUP, SIG_IGN);
+        ::signal(SIGINT, SIG_IGN);
+    }
     const pid_t child = options.SpawnChild ? SpawnSleepingChild(options.ChildSleepMs) : 0;
+    if (options.LeaveGroup)
+        LeaveProcessGroup(options.SleepMs);
+    if (options.Daemonise)
+        Daemonise(options.DaemonSleepMs);
     if (!AppendLine(options.LogPath, LogLine(argc, argv, child))) {
         std::fprintf(stderr, "KavelTestApplication: cannot write %s: %s\n", options.LogPath.c_str(),
                      std::strerror(errno));
@@ -220,6 +302,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "KavelTestApplication: %s (see --help)\n", options.Error.c_str());
         return 2;
     }
+    WriteBytes(STDOUT_FILENO, options.OutputBytes);
+    WriteBytes(STDERR_FILENO, options.OutputBytes);
     SleepMilliseconds(options.SleepMs);
     return static_cast<int>(options.ExitCode);
 }
