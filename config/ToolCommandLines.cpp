@@ -60,8 +60,8 @@ void ClearSlot(ToolSlot& slot, ToolTable& table, int row) {
     slot.Program.clear();
     slot.Arguments.clear();
     slot.CallCount.store(0);
-    SetCell(table, row, CallsColumn, "", DT_CENTER);
-    SetCell(table, row, ToolColumn, "", DT_LEFT);
+    SetCell(table, row, CallsColumn, "", DT_CENTER | ToolCellLine);
+    SetCell(table, row, ToolColumn, "", DT_LEFT | ToolCellLine);
     for (const int column : {CallsColumn, ToolColumn}) {
         table.SetItemBackColour(row, column, White);
         table.SetItemTextColour(row, column, Black);
@@ -119,8 +119,8 @@ void PrepareToolSlots(std::array<ToolSlot, ToolSlotCount>& slots, const AppSetti
         ToolSlot& slot = slots[static_cast<std::size_t>(i)];
         PrepareSlot(slot, entry, paths);
         const int row = i + 1;
-        SetCell(table, row, CallsColumn, std::to_string(slot.CallCount.load()), DT_CENTER);
-        SetCell(table, row, ToolColumn, slot.CommandLine, DT_LEFT);
+        SetCell(table, row, CallsColumn, std::to_string(slot.CallCount.load()), DT_CENTER | ToolCellLine);
+        SetCell(table, row, ToolColumn, slot.CommandLine, DT_LEFT | ToolCellLine);
         SetRowColours(slot, table, row, CallsColumn);
         SetRowColours(slot, table, row, ToolColumn);
     }

@@ -2,6 +2,10 @@
 
 #include "grid/GridTypes.h"
 
+// How every cell of the tool table lays out its text: one line, centred in the
+// row's height, "&" shown as it is, cut with an ellipsis where it does not fit.
+inline constexpr unsigned ToolCellLine = DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS;
+
 // The tool table as the configuration fills it: the window puts it on its grid,
 // tests record what it is told.
 class ToolTable {

@@ -33,7 +33,7 @@ constexpr std::uint16_t ObservingCode = 127;
 constexpr std::uint16_t BrowseLockBit = 1;
 constexpr std::uint16_t ComboLockBit = 2;
 constexpr std::uint16_t StartOptionLockBits = 4 | 8 | 16;
-constexpr unsigned CentredFormat = DT_CENTER;
+constexpr unsigned CentredFormat = DT_CENTER | ToolCellLine;
 
 // Shows the wait cursor for as long as it lives.
 class WaitCursor {

@@ -188,7 +188,7 @@ void EventManagerWindow::SetUpToolTable() {
         item.Col = col;
         item.Mask = GVIF_TEXT | GVIF_FORMAT;
         item.Text = LoadString(headers[col].first);
-        item.Format = headers[col].second | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS;
+        item.Format = headers[col].second | ToolCellLine;
         m_Grid.SetItem(item);
     }
     for (int row = 1; row <= ToolSlotCount; ++row) {
@@ -197,7 +197,7 @@ void EventManagerWindow::SetUpToolTable() {
         item.Col = 0;
         item.Mask = GVIF_TEXT | GVIF_FORMAT;
         item.Text = std::to_string(row);
-        item.Format = DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS;
+        item.Format = DT_CENTER | ToolCellLine;
         m_Grid.SetItem(item);
     }
 }

@@ -193,7 +193,7 @@ TEST_F(HandlerTest, CallCountsShowOnlyInRowsOfRunnableSlots) {
     const int invalidations = Table.InvalidateCount;
     Dialog->ApplyCallCounts();
     EXPECT_EQ(Table.Text(1, 1), "4");
-    EXPECT_EQ(Table.At(1, 1).Format, DT_CENTER);
+    EXPECT_EQ(Table.At(1, 1).Format, DT_CENTER | ToolCellLine);
     EXPECT_EQ(Table.Text(2, 1), "0");
     EXPECT_EQ(Table.InvalidateCount, invalidations + 1);
 

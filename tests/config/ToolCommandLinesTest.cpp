@@ -41,9 +41,9 @@ protected:
     }
     void ExpectRow(int row, const std::string& calls, const std::string& line, COLORREF back, COLORREF fore) {
         EXPECT_EQ(m_Table.At(row, 1).Text, calls);
-        EXPECT_EQ(m_Table.At(row, 1).Format, DT_CENTER);
+        EXPECT_EQ(m_Table.At(row, 1).Format, DT_CENTER | ToolCellLine);
         EXPECT_EQ(m_Table.At(row, 2).Text, line);
-        EXPECT_EQ(m_Table.At(row, 2).Format, DT_LEFT);
+        EXPECT_EQ(m_Table.At(row, 2).Format, DT_LEFT | ToolCellLine);
         for (const int column : {1, 2}) {
             EXPECT_EQ(m_Table.At(row, column).BackColour, back) << row;
             EXPECT_EQ(m_Table.At(row, column).TextColour, fore) << row;
