@@ -149,6 +149,19 @@ TEST(GridGeometry, CellsMoveWithTheScrollPosition) {
         }
     }
     ExpectPixels(Render(*grid), {{{150, 70}, Red}, {{150, 10}, System(COLOR_BTNFACE)}});
+
+    // An area no larger than the fixed part needs no scroll bars; a short grid neither.
+    grid->SetColumnWidth(0, 500);
+    EXPECT_FALSE(grid->IsVScrollBarShown());
+    EXPECT_FALSE(grid->IsHScrollBarShown());
+    QApplication::processEvents();
+    EXPECT_FALSE(grid->verticalScrollBar()->isVisible());
+    EXPECT_FALSE(grid->horizontalScrollBar()->isVisible());
+    grid->SetColumnWidth(0, TestColumnWidth);
+    grid->SetRowCount(5);
+    grid->SetColumnCount(3);
+    EXPECT_FALSE(grid->IsVScrollBarShown());
+    EXPECT_FALSE(grid->IsHScrollBarShown());
 }
 
 TEST(GridGeometry, OnlyVisibleCellsAreDrawn) {

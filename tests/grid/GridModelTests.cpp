@@ -8,7 +8,6 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QPainter>
-#include <QScrollBar>
 
 #include <gtest/gtest.h>
 
@@ -83,30 +82,23 @@ TEST(GridModel, SetItemPassesOnlyTheMaskedFields) {
         1,  2,   GVIF_TEXT | GVIF_FORMAT, 0, DT_CENTER, 4, Rgb(255, 0, 0), Rgb(0, 255, 0), 99, Font(9),
         11, "42"};
     const unsigned margin = grid.GetCell(1, 2)->Margin();
-    ASSERT_TRUE(grid.SetItem(item));
-    EXPECT_EQ(grid.GetItemText(1, 2), "42");
-    EXPECT_EQ(grid.GetItemFormat(1, 2), unsigned(DT_CENTER));
-    EXPECT_EQ(grid.GetItemBackColour(1, 2), CLR_DEFAULT);
-    EXPECT_EQ(grid.GetItemTextColour(1, 2), CLR_DEFAULT);
-    EXPECT_EQ(grid.GetItemData(1, 2), 0);
-    EXPECT_EQ(grid.GetItemImage(1, 2), -1);
-    EXPECT_EQ(grid.GetCell(1, 2)->Margin(), margin);
-    EXPECT_TRUE(grid.GetCell(1, 2)->IsDefaultFont());
-    EXPECT_TRUE(grid.GetModified(1, 2));
-
-    item.Mask = GVIF_BKCLR | GVIF_FGCLR | GVIF_PARAM | GVIF_MARGIN;
-    ASSERT_TRUE(grid.SetItem(item));
-    GridItem read;
-    read.Row = 1;
-    read.Col = 2;
-    read.Mask = GVIF_TEXT | GVIF_BKCLR | GVIF_FGCLR | GVIF_PARAM | GVIF_MARGIN;
-    ASSERT_TRUE(grid.GetItem(read));
-    EXPECT_EQ(read.Text, "42");
-    EXPECT_EQ(read.BackColour, Rgb(255, 0, 0));
-    EXPECT_EQ(read.TextColour, Rgb(0, 255, 0));
-    EXPECT_EQ(read.Data, 99);
-    EXPECT_EQ(read.Margin, 11u);
-
+    for (const unsigned mask :
+         {GVIF_TEXT | GVIF_FORMAT, GVIF_BKCLR | GVIF_FGCLR | GVIF_PARAM | GVIF_MARGIN}) {
+        SCOPED_TRACE(mask);
+        item.Mask = mask;
+        ASSERT_TRUE(grid.SetItem(item));
+        const bool second = (mask & GVIF_PARAM) != 0;
+        EXPECT_EQ(grid.GetItemText(1, 2), "42");
+        EXPECT_EQ(grid.GetItemFormat(1, 2), unsigned(DT_CENTER));
+        EXPECT_EQ(grid.GetItemBackColour(1, 2), second ? Rgb(255, 0, 0) : CLR_DEFAULT);
+        EXPECT_EQ(grid.GetItemTextColour(1, 2), second ? Rgb(0, 255, 0) : CLR_DEFAULT);
+        EXPECT_EQ(grid.GetItemData(1, 2), second ? 99 : 0);
+        EXPECT_EQ(grid.GetCell(1, 2)->Margin(), second ? 11u : margin);
+        // Never in a mask here: image and font.
+        EXPECT_EQ(grid.GetItemImage(1, 2), -1);
+        EXPECT_TRUE(grid.GetCell(1, 2)->IsDefaultFont());
+        EXPECT_TRUE(grid.GetModified(1, 2));
+    }
     item.Row = 3;
     EXPECT_FALSE(grid.SetItem(item));
     EXPECT_FALSE(grid.SetItemBackColour(0, 3, Rgb(1, 1, 1)));
@@ -230,42 +222,6 @@ TEST(GridCell, UnsetAttributesFollowTheDefaultCellOfTheirPlace) {
     EXPECT_EQ(*ordinary->Font(), big);
 }
 
-TEST(GridCell, CopyFromTakesEveryAttributeAndResetAllButTheData) {
-    CGridCtrl grid(2, 2);
-    CGridCellBase* source = grid.GetCell(0, 0);
-    CGridCellBase* target = grid.GetCell(1, 1);
-    source->SetText("copied");
-    source->SetData(5);
-    source->SetImage(1);
-    source->SetFormat(DT_CENTER);
-    source->SetBackColour(Rgb(9, 8, 7));
-    source->SetTextColour(Rgb(4, 5, 6));
-    source->SetMargin(9);
-    source->SetState(GVIS_SELECTED);
-    const LogFont font = Font(11);
-    source->SetFont(&font);
-    target->CopyFrom(*source);
-    EXPECT_EQ(target->Text(), "copied");
-    EXPECT_EQ(target->Data(), 5);
-    EXPECT_EQ(target->Image(), 1);
-    EXPECT_EQ(target->Format(), unsigned(DT_CENTER));
-    EXPECT_EQ(target->BackColour(), Rgb(9, 8, 7));
-    EXPECT_EQ(target->TextColour(), Rgb(4, 5, 6));
-    EXPECT_EQ(target->Margin(), 9u);
-    EXPECT_EQ(target->State(), unsigned(GVIS_SELECTED));
-    EXPECT_EQ(*target->Font(), font);
-
-    target->Reset();
-    EXPECT_EQ(target->Data(), 5);
-    EXPECT_EQ(target->Text(), "");
-    EXPECT_EQ(target->Image(), -1);
-    EXPECT_EQ(target->BackColour(), CLR_DEFAULT);
-    EXPECT_EQ(target->TextColour(), CLR_DEFAULT);
-    EXPECT_TRUE(target->IsDefaultFont());
-    EXPECT_EQ(target->State(), 0u);
-    EXPECT_EQ(target->Grid(), nullptr);
-}
-
 TEST(GridCell, DrawRefusesAnEmptyRectangleOrAMissingGrid) {
     CGridCtrl grid(2, 2);
     QImage image(50, 50, QImage::Format_RGB32);
@@ -361,28 +317,6 @@ TEST(GridScrollBarPlan, EachBarMayTakeTheRoomTheOtherNeeded) {
             EXPECT_EQ(plan.HorizontalPage, 235);
         }
     }
-}
-
-TEST(GridScrollBars, ShownAndHiddenByTheGridSize) {
-    auto grid = MakeGrid(5, 3, 1, 1, QSize(400, 300));
-    EXPECT_FALSE(grid->IsVScrollBarShown());
-    EXPECT_FALSE(grid->IsHScrollBarShown());
-
-    grid->SetRowCount(100);
-    EXPECT_TRUE(grid->IsVScrollBarShown());
-    EXPECT_TRUE(grid->verticalScrollBar()->isVisible());
-    EXPECT_FALSE(grid->IsHScrollBarShown());
-
-    grid->SetColumnWidth(2, 1000);
-    EXPECT_TRUE(grid->IsHScrollBarShown());
-    EXPECT_TRUE(grid->horizontalScrollBar()->isVisible());
-
-    // Smaller than the fixed part: no bars at all.
-    grid->SetColumnWidth(0, 500);
-    EXPECT_FALSE(grid->IsVScrollBarShown());
-    EXPECT_FALSE(grid->IsHScrollBarShown());
-    QApplication::processEvents();
-    EXPECT_FALSE(grid->verticalScrollBar()->isVisible());
 }
 
 TEST(GridWheel, StepsPerNotchKeepWhatAStepLeftOver) {

@@ -21,7 +21,16 @@ QString PdfText(const QString& pdf) {
 
 } // namespace
 
-TEST(GridPrinting, TwoHundredRowsToPdf) {
+TEST(GridPrinting, PagesSplitRowsAndColumnsAndRepeatTheHeader) {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    CGridCtrl wide(11, 30, 1, 1);
+    for (int col = 0; col < 30; ++col)
+        wide.SetColumnWidth(col, 200);
+    EXPECT_GT(wide.PrintPageCount(printer), 1);
+    EXPECT_EQ(CGridCtrl(11, 2, 1, 1).PrintPageCount(printer), 1);
+
     if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty()) {
         GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
     }
@@ -33,14 +42,10 @@ TEST(GridPrinting, TwoHundredRowsToPdf) {
         grid.SetItemText(row, 0, std::to_string(row));
         grid.SetItemText(row, 2, "R" + std::to_string(1000 + row));
     }
-
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
     const QString pdf = folder.filePath(QStringLiteral("grid.pdf"));
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(pdf);
-    printer.setPageSize(QPageSize(QPageSize::A4));
     const int expected = grid.PrintPageCount(printer);
     ASSERT_GT(expected, 1);
     ASSERT_TRUE(grid.Print(printer));
@@ -52,7 +57,6 @@ TEST(GridPrinting, TwoHundredRowsToPdf) {
         pages.removeLast();
     }
     ASSERT_EQ(pages.size(), expected);
-    EXPECT_TRUE(pages.first().contains(QStringLiteral("Page 1 of %1").arg(expected)));
     for (int page = 0; page < pages.size(); ++page) {
         SCOPED_TRACE(page + 1);
         EXPECT_TRUE(pages[page].contains(QStringLiteral("Page %1 of %2").arg(page + 1).arg(expected)));
@@ -65,20 +69,4 @@ TEST(GridPrinting, TwoHundredRowsToPdf) {
         const QString label = QStringLiteral("R%1").arg(1000 + row);
         EXPECT_EQ(text.count(label), 1) << label.toStdString();
     }
-}
-
-TEST(GridPrinting, WideGridsSplitColumnsOverPages) {
-    CGridCtrl grid(11, 30, 1, 1);
-    for (int col = 0; col < 30; ++col) {
-        grid.SetColumnWidth(col, 200);
-    }
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setPageSize(QPageSize(QPageSize::A4));
-    const int narrow = [&] {
-        CGridCtrl small(11, 2, 1, 1);
-        return small.PrintPageCount(printer);
-    }();
-    EXPECT_EQ(narrow, 1);
-    EXPECT_GT(grid.PrintPageCount(printer), 1);
 }
