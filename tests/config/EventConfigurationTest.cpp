@@ -107,13 +107,13 @@ TEST_F(ReadToolConfigurationsTest, ReadsEverySiblingFromTheFirstKvdataThatHasBot
 }
 
 TEST_F(ReadToolConfigurationsTest, ReadsToolsByTheirTwoDigitNames) {
-    UseProject(
-        ProjectXml("", Kvdata("UniqueID=\"1\" " + Variables,
-                              "<ToolPara><TOOL00 Tool=\"zero\"/><TOOL1 Tool=\"short\"/><tool02 Tool=\"l\"/>"
-                              "<TOOL03 Tool=\"t3\" Path=\"/p\" Paramater=\"-a b\" Parameter=\"no\"/>"
-                              "<TOOL03 Tool=\"second\"/><TOOL16 Path=\"/only/path\"/><TOOL17 Tool=\"17\"/>"
-                              "</ToolPara>") +
-                           Kvdata("UniqueID=\"2\" " + Variables)));
+    UseProject(ProjectXml(
+        "", Kvdata("UniqueID=\"1\" " + Variables,
+                   "<ToolPara><TOOL00 Tool=\"zero\"/><TOOL1 Tool=\"short\"/><tool02 Tool=\"l\"/>"
+                   "<TOOL03 tool=\"lower\" Tool=\"t3\" Path=\"/p\" Paramater=\"-a b\" Parameter=\"no\"/>"
+                   "<TOOL03 Tool=\"second\"/><TOOL16 Path=\"/only/path\"/><TOOL17 Tool=\"17\"/>"
+                   "</ToolPara>") +
+                Kvdata("UniqueID=\"2\" " + Variables)));
     ASSERT_TRUE(ReadToolConfigurations());
     const EventConfiguration* withTools = Configurations().FindConfiguration(1);
     ASSERT_NE(withTools, nullptr);

@@ -43,31 +43,6 @@ TEST(OpenProjectDocument, LoadsRegularFilesUpToSixtyFourMegabytes) {
     EXPECT_FALSE(OpenProjectDocument(folder.File("missing"), document));
 }
 
-TEST(ProjectDocumentAccess, FindsElementsAttributesAndText) {
-    pugi::xml_document document;
-    ASSERT_TRUE(
-        document.load_string("<r>x<kvdata/><KVDATA n=\"1\" Path=\"\" Esc=\"a&amp;b\"/><KVDATA n=\"2\"/>"
-                             "<a>\n /opt/x  y\t\n</a><b>/p<i>ar</i><![CDATA[t<s>]]>h</b><c> </c></r>"));
-    const pugi::xml_node root = FindChildElement(document, "r");
-    const pugi::xml_node first = FindChildElement(root, "KVDATA");
-    EXPECT_STREQ(first.attribute("n").value(), "1");
-    EXPECT_FALSE(FindChildElement(root, "Kvdata"));
-    EXPECT_FALSE(FindChildElement(root, "")) << "text has no name to match";
-    EXPECT_FALSE(FindChildElement(pugi::xml_node(), "r"));
-
-    std::string text = "kept";
-    EXPECT_FALSE(ReadAttribute(first, "path", text));
-    EXPECT_EQ(text, "kept");
-    EXPECT_TRUE(ReadAttribute(first, "Path", text));
-    EXPECT_EQ(text, "");
-    EXPECT_TRUE(ReadAttribute(first, "Esc", text));
-    EXPECT_EQ(text, "a&b");
-
-    EXPECT_EQ(ElementText(root.child("a")), "/opt/x  y");
-    EXPECT_EQ(ElementText(root.child("b")), "/part<s>h");
-    EXPECT_EQ(ElementText(root.child("c")), "");
-}
-
 TEST(XmlNestingWithin, CountsOnlyElements) {
     EXPECT_TRUE(XmlNestingWithin(Nested(3), 3));
     EXPECT_FALSE(XmlNestingWithin(Nested(4), 3));

@@ -12,7 +12,7 @@ TEST_F(ReadProjectPathsTest, SplitsThePathsAndReadsTheControllerAddress) {
     UseProject(ProjectXml("\n  <BinPath>\n    /opt/q/bin/tool.bin\n  </BinPath>\n"
                           "  <ProjectPath>@KAVEL_PATH/demo.d/demo.prj</ProjectPath>\n"
                           "  <TempPath>@KAVEL_PATH/tmp:@KAVEL_PATH</TempPath>\n"
-                          "  <SummaryPath>/proj/sum/#summary.sta</SummaryPath>\n",
+                          "  <SummaryPath>/proj/<i>s<b>u</b>m</i><![CDATA[/#summary.sta]]></SummaryPath>\n",
                           ""));
     ProjectPaths paths;
     ASSERT_TRUE(ReadProjectPaths(paths));
