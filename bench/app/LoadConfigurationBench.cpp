@@ -70,6 +70,15 @@ double PeakMiB() {
     return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
+// Settings that load `project` in simulation mode with configuration `uniqueID`.
+void UseProject(const TestWorkspace& workspace, const std::string& project, int uniqueID) {
+    AppSettings settings;
+    settings.PathToKavelCfg = project;
+    settings.UsedUniqueID = uniqueID;
+    settings.UseSimEnvironment = 1;
+    workspace.SaveTestSettings(settings);
+}
+
 // One load of `count` configurations of two tools each, named in no order and
 // partly outside ASCII, so that sorting has work to do. Milliseconds, or < 0.
 double MeasureScaledLoad(TestWorkspace& workspace, int count) {
@@ -85,11 +94,7 @@ double MeasureScaledLoad(TestWorkspace& workspace, int count) {
         configuration.Tools = {{0, "/bin", "true", "0"}, {1, "/bin", "true", "1"}};
         configurations.push_back(configuration);
     }
-    AppSettings settings;
-    settings.PathToKavelCfg = workspace.WriteProject("scaled.ADPXML", configurations, "small.sta");
-    settings.UsedUniqueID = count;
-    settings.UseSimEnvironment = 1;
-    workspace.SaveTestSettings(settings);
+    UseProject(workspace, workspace.WriteProject("scaled.ADPXML", configurations, "small.sta"), count);
     RecordingControls controls;
     RecordingToolTable table;
     EventManagerDialog dialog(controls, table);
@@ -125,11 +130,7 @@ int main(int argc, char** argv) {
                 {bit, "/bin", "true", "@PROJECT_PATH @IP_ADDR " + std::to_string(bit)});
         configurations.push_back(configuration);
     }
-    AppSettings settings;
-    settings.PathToKavelCfg = workspace.WriteProject("large.ADPXML", configurations);
-    settings.UsedUniqueID = ConfigurationCount;
-    settings.UseSimEnvironment = 1;
-    workspace.SaveTestSettings(settings);
+    UseProject(workspace, workspace.WriteProject("large.ADPXML", configurations), ConfigurationCount);
 
     RecordingControls controls;
     RecordingToolTable table;
