@@ -158,6 +158,9 @@ int ControllerSession::LoadDeviceDescription(std::string& path) {
     int result = 0;
     if (code == 0) {
         ParseSummaryFile(description, summaryPath);
+        // Otherwise the user would only learn later that a variable is "not available".
+        if (!description.CountLimitMessage.empty())
+            AddMessage("**** Summary file " + summaryPath + ": " + description.CountLimitMessage);
         result = 1;
     }
     path = summaryPath;
@@ -200,7 +203,32 @@ int ControllerSession::CloseHighspeedPort() {
     return result;
 }
 
-void ControllerSession::CommunicateVariable(std::uint32_t& value, const VariableReferencePair& references,
+bool ControllerSession::ControllerImageSizes(std::uint32_t& inputSize, std::uint32_t& outputSize) {
+    bool known = false;
+    CatchText([&] {
+        ErrorTextBuffer errorText{};
+        std::int32_t input = 0;
+        std::int32_t output = 0;
+        if (_CDDLG_HighspeedImageSizesTCPIP(&input, &output, HighspeedRequestTimeout, errorText.data()) !=
+                0 ||
+            input < 0 || output < 0) {
+            AddLibraryError(errorText);
+            return;
+        }
+        inputSize = static_cast<std::uint32_t>(input);
+        outputSize = static_cast<std::uint32_t>(output);
+        known = true;
+    });
+    return known;
+}
+
+std::uint32_t ControllerSession::ReadLength() {
+    const DeviceDescription* description = CurrentDeviceDescription();
+    const std::int32_t length = description != nullptr ? description->InputDataLength() : 0;
+    return static_cast<std::uint32_t>(std::clamp(length, 0, static_cast<std::int32_t>(ExchangeBufferSize)));
+}
+
+bool ControllerSession::CommunicateVariable(std::uint32_t& value, const VariableReferencePair& references,
                                             int writeFlag) {
     std::array<unsigned char, ExchangeBufferSize> writeData{};
     std::array<unsigned char, ExchangeBufferSize> readData{};
@@ -247,26 +275,28 @@ void ControllerSession::CommunicateVariable(std::uint32_t& value, const Variable
                 _CDDLG_CommunicateHighspeedPortTCPIP(0, writeData.data(), writeLength, writeOffset,
                                                      readData.data(), &readLength, 1.0, 1, errorText.data());
         }))
-        return;
+        return false;
     if (result != 0) {
         AddLibraryError(errorText);
-        return;
+        return false;
     }
     if (writeFlag != 0)
-        return;
+        return writeLength > 0;
 
     const std::uint32_t offset = references.Event.InputOffset;
     const std::uint32_t length = references.Event.Length;
     if (length <= 1)
-        return;
+        return false;
     // The value is taken from four bytes at the offset, however many were reversed.
     const std::uint64_t end = std::uint64_t{offset} + std::max<std::uint32_t>(length, sizeof value);
     if (readLength < 0 || end > static_cast<std::uint64_t>(readLength)) {
         AddException("Event variable at input offset " + std::to_string(offset) + " with " +
                      std::to_string(length) + " bytes lies beyond the " +
                      std::to_string(std::max(readLength, 0)) + " bytes read!");
-        return;
+        return false;
     }
-    if (ReverseElements(readData.data() + offset, 1, static_cast<int>(length)))
-        std::memcpy(&value, readData.data() + offset, sizeof value);
+    if (!ReverseElements(readData.data() + offset, 1, static_cast<int>(length)))
+        return false;
+    std::memcpy(&value, readData.data() + offset, sizeof value);
+    return true;
 }

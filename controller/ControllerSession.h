@@ -26,8 +26,14 @@ public:
     int OpenHighspeedPort();
     int CloseHighspeedPort();
     // writeFlag 0: reads the event variable into value (changed only on success);
-    // 1: writes value as the acknowledge variable.
-    void CommunicateVariable(std::uint32_t& value, const VariableReferencePair& references, int writeFlag);
+    // 1: writes value as the acknowledge variable. True when the exchange read
+    // the value, or carried the acknowledge bytes to the controller.
+    bool CommunicateVariable(std::uint32_t& value, const VariableReferencePair& references, int writeFlag);
+    // The image sizes the controller announced on the open port; false (reported) when unknown.
+    bool ControllerImageSizes(std::uint32_t& inputSize, std::uint32_t& outputSize);
+    // Bytes of the input image that every exchange reads: the description's
+    // input data length, at most the read buffer.
+    static std::uint32_t ReadLength();
 };
 
 // The local path of the summary file ("<program folder>/Temp/#summary.sta"), or

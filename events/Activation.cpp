@@ -10,6 +10,8 @@
 #include "events/PollTimer.h"
 #include "events/ToolRunner.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 
 namespace {
@@ -17,6 +19,35 @@ namespace {
 constexpr std::uint32_t MinimumPollCycleMs = 5;
 constexpr const char* PollTimerNotStarted =
     "Error ! The poll timer could not be started: no event is observed !";
+
+std::string Bytes(std::uint32_t offset, std::uint32_t length) {
+    return "bytes " + std::to_string(offset) + " to " + std::to_string(offset + length - 1);
+}
+
+// Empty when every exchange can read the event variable and write the
+// acknowledge variable within the images that the description and the
+// controller's hello give; else why not. Each cycle would fail otherwise.
+std::string VariablesOutsideImages(ObservationState& state) {
+    const std::uint32_t readLength = ControllerSession::ReadLength();
+    const VariableReference& event = state.References.Event;
+    const VariableReference& acknowledge = state.References.Acknowledge;
+    const std::uint32_t eventLength = std::max<std::uint32_t>(event.Length, sizeof(std::uint32_t));
+    if (std::uint64_t{event.InputOffset} + eventLength > readLength)
+        return "The event variable (input " + Bytes(event.InputOffset, eventLength) +
+               ") lies beyond the input data length of " + std::to_string(readLength) +
+               " bytes of the device description";
+    std::uint32_t inputSize = 0;
+    std::uint32_t outputSize = 0;
+    if (!state.Session.ControllerImageSizes(inputSize, outputSize))
+        return "The controller's image sizes are not known";
+    if (readLength > inputSize)
+        return "The controller announces an input image of " + std::to_string(inputSize) +
+               " bytes, but the device description needs " + std::to_string(readLength);
+    if (std::uint64_t{acknowledge.OutputOffset} + acknowledge.Length > outputSize)
+        return "The acknowledge variable (output " + Bytes(acknowledge.OutputOffset, acknowledge.Length) +
+               ") lies beyond the controller's output image of " + std::to_string(outputSize) + " bytes";
+    return {};
+}
 
 // Controller mode: a fresh description, both variables confirmed against it and
 // the port open. False when observation cannot go on.
@@ -34,7 +65,16 @@ bool OpenControllerPath(ObservationState& state) {
         return false;
     }
     // A port that fails to open has reported itself; the Deactivate button leads back.
-    return state.Session.OpenHighspeedPort() != 0;
+    if (state.Session.OpenHighspeedPort() == 0)
+        return false;
+    if (const std::string outside = VariablesOutsideImages(state); !outside.empty()) {
+        ShowSystemMessage(nullptr, 0, "Error ! " + outside + ": no event is observed !", MB_ICONEXCLAMATION,
+                          false);
+        state.Session.CloseHighspeedPort();
+        state.OnDeactivateButton();
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -66,7 +106,8 @@ void DeactivateObservation(ObservationState& state) {
     StopPollTimer();
     if (state.ObservationActive != 0) {
         TerminateRunningTools(state);
-        AcknowledgeFinishedTools(state);
+        // Bounded: one attempt; a value that does not arrive waits for the next activation.
+        AcknowledgeFinishedTools(state, UndeliveredAcknowledge::GiveUp);
         if (state.Settings.UseSimEnvironment == 0)
             state.Session.CloseHighspeedPort();
     }

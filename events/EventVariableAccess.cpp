@@ -34,17 +34,19 @@ std::uint32_t ReadEventVariable(ObservationState& state) {
     return value;
 }
 
-void WriteAcknowledgeVariable(ObservationState& state, std::uint32_t value) {
+bool WriteAcknowledgeVariable(ObservationState& state, std::uint32_t value) {
     if (state.Settings.UseSimEnvironment != 0) {
         std::array<unsigned char, ValueSize> bytes{};
         for (std::uint32_t i = 0; i < ValueSize; ++i)
             bytes[i] = static_cast<unsigned char>(value >> (8 * i));
-        std::uint16_t status = SimulationStatusDone;
+        // An area that is not mapped leaves the status as it was: start from "rejected".
+        std::uint16_t outputStatus = SimulationStatusRejected;
+        std::uint16_t inputStatus = SimulationStatusRejected;
         const VariableReference& acknowledge = state.References.Acknowledge;
         const std::uint32_t length = BoundedLength(acknowledge.Length);
-        WriteOutputBuffer(bytes.data(), length, acknowledge.OutputOffset, status);
-        WriteInputBuffer(bytes.data(), length, acknowledge.InputOffset, status);
-        return;
+        WriteOutputBuffer(bytes.data(), length, acknowledge.OutputOffset, outputStatus);
+        WriteInputBuffer(bytes.data(), length, acknowledge.InputOffset, inputStatus);
+        return outputStatus == SimulationStatusDone && inputStatus == SimulationStatusDone;
     }
-    state.Session.CommunicateVariable(value, state.References, 1);
+    return state.Session.CommunicateVariable(value, state.References, 1);
 }

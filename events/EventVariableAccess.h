@@ -10,5 +10,5 @@ class ObservationState;
 std::uint32_t ReadEventVariable(ObservationState& state);
 
 // The acknowledge variable into the simulation output and input images, or to the
-// controller. Failures change nothing here.
-void WriteAcknowledgeVariable(ObservationState& state, std::uint32_t value);
+// controller. True only when the value reached both images, or the controller.
+bool WriteAcknowledgeVariable(ObservationState& state, std::uint32_t value);

@@ -30,4 +30,8 @@ public:
     VariableReferencePair References;
     std::atomic<std::uint32_t> LastEventValue{0};
     std::atomic<std::uint32_t> LastAckValue{0};
+    // LastAckValue has not reached the controller yet: every cycle writes it again.
+    std::atomic<bool> AcknowledgePending{false};
+    // The user was told so (only values that carry a finished run are announced).
+    std::atomic<bool> AcknowledgePendingReported{false};
 };

@@ -6,6 +6,9 @@
 #include "events/ToolRunner.h"
 #include "platform/ErrorText.h"
 
+#include <cstdio>
+#include <string>
+
 namespace {
 
 void StartToolsOfToggledBits(ObservationState& state, std::uint32_t value, std::uint32_t last) {
@@ -20,6 +23,36 @@ void StartToolsOfToggledBits(ObservationState& state, std::uint32_t value, std::
         StartToolRunner(&slot);
         if (!slot.WorkerThread.joinable())
             ShowSystemMessage(nullptr, 0, LastErrorText(), MB_ICONHAND, false);
+    }
+}
+
+std::string Hex(std::uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", value);
+    return text;
+}
+
+// Writes the acknowledge value. A value that carries a finished run is announced
+// once when it starts to wait and once when it arrives, so a controller that is
+// away does not flood the list; the synchronisation alone waits silently.
+void DeliverAcknowledge(ObservationState& state, std::uint32_t value, UndeliveredAcknowledge undelivered,
+                        bool carriesRuns) {
+    const bool delivered = WriteAcknowledgeVariable(state, value);
+    const bool keep = !delivered && undelivered == UndeliveredAcknowledge::WriteAgain;
+    state.AcknowledgePending.store(keep, std::memory_order_relaxed);
+    const bool reported = state.AcknowledgePendingReported.load(std::memory_order_relaxed);
+    const bool tell = carriesRuns || reported;
+    state.AcknowledgePendingReported.store(keep && tell, std::memory_order_relaxed);
+    if (delivered) {
+        if (reported)
+            AddMessage("---- Acknowledge value " + Hex(value) + " delivered");
+    } else if (keep) {
+        if (tell && !reported)
+            AddMessage("**** Acknowledge value " + Hex(value) +
+                       " not delivered: it is written again every cycle until it arrives");
+    } else if (tell) {
+        AddMessage("**** Acknowledge value " + Hex(value) +
+                   " not delivered: it stays unacknowledged until the next activation");
     }
 }
 
@@ -42,10 +75,11 @@ void SynchroniseAcknowledge(ObservationState& state) {
     const std::uint32_t value = ReadEventVariable(state);
     state.LastEventValue.store(value, std::memory_order_relaxed);
     state.LastAckValue.store(value, std::memory_order_relaxed);
-    WriteAcknowledgeVariable(state, value);
+    state.AcknowledgePendingReported.store(false, std::memory_order_relaxed);
+    DeliverAcknowledge(state, value, UndeliveredAcknowledge::WriteAgain, false);
 }
 
-void AcknowledgeFinishedTools(ObservationState& state) {
+void AcknowledgeFinishedTools(ObservationState& state, UndeliveredAcknowledge undelivered) {
     const std::uint32_t last = state.LastAckValue.load(std::memory_order_relaxed);
     std::uint32_t ack = last;
     for (int i = 0; i < ToolSlotCount; ++i) {
@@ -60,9 +94,11 @@ void AcknowledgeFinishedTools(ObservationState& state) {
         if (slot.WorkerThread.joinable())
             slot.WorkerThread.join();
     }
-    if (ack == last)
+    if (ack == last && !state.AcknowledgePending.load(std::memory_order_relaxed))
         return;
-    WriteAcknowledgeVariable(state, ack);
+    // A write carries absolute bytes, so the whole value may go again and again.
     state.LastAckValue.store(ack, std::memory_order_relaxed);
-    state.RefreshCallCounts();
+    DeliverAcknowledge(state, ack, undelivered, ack != last);
+    if (ack != last)
+        state.RefreshCallCounts();
 }

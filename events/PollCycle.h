@@ -11,6 +11,13 @@ void RunPollCycle(void* state);
 // toggles from now on count; written unconditionally.
 void SynchroniseAcknowledge(ObservationState& state);
 
+// What becomes of an acknowledge value that did not reach the controller.
+enum class UndeliveredAcknowledge {
+    WriteAgain, // pending: the next cycles write the whole value until one write succeeds
+    GiveUp,     // deactivation: reported once; the next activation synchronises anyway
+};
+
 // Toggles the acknowledge bit of every finished run, counts the call and writes
-// the acknowledge variable once when its value changed.
-void AcknowledgeFinishedTools(ObservationState& state);
+// the acknowledge variable once when its value changed or is still pending.
+void AcknowledgeFinishedTools(ObservationState& state,
+                              UndeliveredAcknowledge undelivered = UndeliveredAcknowledge::WriteAgain);

@@ -181,6 +181,27 @@ int32_t _CDDLG_CommunicateHighspeedPortTCPIP(int32_t channel, const unsigned cha
     });
 }
 
+int32_t _CDDLG_HighspeedImageSizesTCPIP(int32_t* inputSize, int32_t* outputSize, double requestTimeout,
+                                        char* errorText) {
+    return Guarded(errorText, [&]() -> std::int32_t {
+        if (inputSize == nullptr || outputSize == nullptr)
+            return Fail(errorText, CDDLG_ERROR_ARGUMENT, "image size missing");
+        HighspeedState& state = Highspeed();
+        std::lock_guard lock(state.Guard);
+        std::uint32_t input = 0;
+        std::uint32_t output = 0;
+        std::string error;
+        const std::int32_t code =
+            state.Client.ImageSizes(TimeoutFrom(requestTimeout, MaxRequestTimeout), input, output, error);
+        if (code != CDDLG_OK)
+            return Fail(errorText, code, error);
+        // Both are at most MaxImageSize, so they fit.
+        *inputSize = static_cast<std::int32_t>(input);
+        *outputSize = static_cast<std::int32_t>(output);
+        return Succeed(errorText);
+    });
+}
+
 int32_t _CDDLG_CloseHighspeedPortTCPIP(char* errorText) {
     return Guarded(errorText, [&]() -> std::int32_t {
         HighspeedState& state = Highspeed();

@@ -56,6 +56,14 @@ CDDLG_API int32_t _CDDLG_CommunicateHighspeedPortTCPIP(int32_t channel, const un
                                                        unsigned char* readData, int32_t* readLength,
                                                        double requestTimeout, int32_t mode, char* errorText);
 
+/* The sizes of the input and output image that the controller announced when
+ * the open high-speed port last connected (it connects again first when the
+ * connection was lost); requestTimeout as for the opening. Not one of the six
+ * functions that a stand-in library must offer: the event manager uses it to
+ * refuse variables outside the images before it observes. */
+CDDLG_API int32_t _CDDLG_HighspeedImageSizesTCPIP(int32_t* inputSize, int32_t* outputSize,
+                                                  double requestTimeout, char* errorText);
+
 /* Closes the high-speed data port; succeeds also when none is open. */
 CDDLG_API int32_t _CDDLG_CloseHighspeedPortTCPIP(char* errorText);
 

@@ -111,8 +111,12 @@ std::int32_t HighspeedClient::Exchange(const unsigned char* writeData, std::int3
         if (const std::int32_t code = Connect(requestTimeout, error); code != CDDLG_OK)
             return code;
     }
-    if (!CheckRanges(writeLength, writeOffset, readLength, error))
+    // Sizes that the controller announced do not fit this request: the link is
+    // useless, and only a new hello tells when the controller has changed.
+    if (!CheckRanges(writeLength, writeOffset, readLength, error)) {
+        m_Link.Close();
         return CDDLG_ERROR_ARGUMENT;
+    }
     RequestResult result =
         Send(writeData, writeLength, writeOffset, readData, readLength, DeadlineAfter(requestTimeout), error);
     // A connection that lay idle may have been closed by a controller that
@@ -120,12 +124,29 @@ std::int32_t HighspeedClient::Exchange(const unsigned char* writeData, std::int3
     if (result == RequestResult::Broken && reused && m_Link.ClosedBeforeAnswer()) {
         if (const std::int32_t code = Connect(requestTimeout, error); code != CDDLG_OK)
             return code;
-        if (!CheckRanges(writeLength, writeOffset, readLength, error))
+        if (!CheckRanges(writeLength, writeOffset, readLength, error)) {
+            m_Link.Close();
             return CDDLG_ERROR_ARGUMENT;
+        }
         result = Send(writeData, writeLength, writeOffset, readData, readLength,
                       DeadlineAfter(requestTimeout), error);
     }
     if (result == RequestResult::Ok)
         return CDDLG_OK;
     return result == RequestResult::Refused ? CDDLG_ERROR_REFUSED : CDDLG_ERROR_COMMUNICATION;
+}
+
+std::int32_t HighspeedClient::ImageSizes(std::chrono::milliseconds requestTimeout, std::uint32_t& inputSize,
+                                         std::uint32_t& outputSize, std::string& error) {
+    if (!m_Open) {
+        error = "no high-speed port is open";
+        return CDDLG_ERROR_NOT_OPEN;
+    }
+    if (!m_Link.IsOpen()) {
+        if (const std::int32_t code = Connect(requestTimeout, error); code != CDDLG_OK)
+            return code;
+    }
+    inputSize = m_InputSize;
+    outputSize = m_OutputSize;
+    return CDDLG_OK;
 }

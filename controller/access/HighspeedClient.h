@@ -20,6 +20,10 @@ public:
     std::int32_t Exchange(const unsigned char* writeData, std::int32_t writeLength, std::int32_t writeOffset,
                           unsigned char* readData, std::int32_t readLength,
                           std::chrono::milliseconds requestTimeout, std::string& error);
+    // The image sizes of the controller's last hello (a lost connection is made
+    // again first).
+    std::int32_t ImageSizes(std::chrono::milliseconds requestTimeout, std::uint32_t& inputSize,
+                            std::uint32_t& outputSize, std::string& error);
     void Close();
     bool IsOpen() const { return m_Open; }
 

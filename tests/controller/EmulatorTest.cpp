@@ -3,8 +3,8 @@
 #include "controller/access/ControllerProtocol.h"
 #include "device/DeviceDescription.h"
 #include "tests/controller/ControllerTestSupport.h"
-#include "tests/controller/FakeController.h"
 #include "tests/support/EmulatorProcess.h"
+#include "tests/support/FakeController.h"
 #include "tests/support/TempFolder.h"
 
 #include <gmock/gmock.h>

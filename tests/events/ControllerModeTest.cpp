@@ -8,6 +8,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -142,6 +144,33 @@ TEST_F(ControllerModeTest, ObservationGoesOnWhenTheControllerComesBack) {
         return ack && (*ack & 0x20u) != 0;
     }));
     EXPECT_EQ(State.ToolSlots[5].CallCount, 1u);
+}
+
+TEST_F(ControllerModeTest, TheDemoProjectRunsAgainstTheEmulator) {
+    const std::filesystem::path source =
+        std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
+    const std::string demo = Folder.File("demo");
+    const std::string bin = Folder.File("bin");
+    std::filesystem::create_directory(bin);
+    ASSERT_EQ(RunProgram({"/bin/bash", (source / "scripts" / "make-demo-project").string(), demo, bin}), 0);
+    Prepare("127.0.0.65");
+    GlobalParameters parameters;
+    parameters.UniqueID = ConfigurationId;
+    parameters.EventVariable = "EventWord";
+    parameters.AcknowledgeVariable = "AckWord";
+    Configurations().ClearConfigurations();
+    Configurations().AppendConfiguration(parameters);
+    State.References.Event = {0x10, 0x30, 4, 0};
+    State.References.Acknowledge = {0x14, 0x34, 4, 0};
+    Emulator.emplace(Address, std::vector<std::string>{"--summary", demo + "/#summary.sta"});
+    ASSERT_TRUE(Emulator->Serving()) << Emulator->Output();
+    State.ConfigureTestTool(0, Tool(0));
+
+    ActivateObservation(State);
+    ASSERT_EQ(State.ObservationActive, 1);
+    ASSERT_THAT(Emulator->Command("toggle EventWord 0"), StartsWith("in EventWord = "));
+    EXPECT_TRUE(WaitUntil([&] { return Emulator->OutputValue("AckWord") == 1u; }));
+    EXPECT_FALSE(State.HasMessageContaining("**** "));
 }
 
 } // namespace

@@ -137,6 +137,42 @@ TEST_F(PollCycleTest, EventBytesAreReadLowestAddressFirst) {
     EXPECT_EQ(LoggedRuns(), 2u);
 }
 
+TEST_F(PollCycleTest, AnAcknowledgementThatFindsNoAreaIsWrittenAgainUntilItArrives) {
+    State.ConfigureTestTool(2, Tool(2, 0));
+    SynchroniseAcknowledge(State);
+    const auto runOnce = [&] {
+        Controller.ToggleEvent(2);
+        RunPollCycle(&State);
+        ASSERT_TRUE(WaitUntil([&] { return State.ToolSlots[2].Finished == 1; }));
+        CloseSimulationBuffers(); // the write finds no area, and opens them for the next one
+    };
+    runOnce();
+    AcknowledgeFinishedTools(State);
+    EXPECT_EQ(Controller.AckOutput(), 0u);
+    EXPECT_EQ(State.ToolSlots[2].CallCount, 1u);
+    EXPECT_EQ(State.RefreshCount, 1);
+    RunPollCycle(&State);
+    EXPECT_EQ(Controller.AckOutput(), 0x4u);
+    EXPECT_EQ(Controller.AckInput(), 0x4u);
+    CycleFor(20ms);
+    EXPECT_EQ(State.RefreshCount, 1);
+    EXPECT_EQ(State.Messages(),
+              (std::vector<std::string>{
+                  "**** Acknowledge value 0x00000004 not delivered: it is written again every cycle until it "
+                  "arrives",
+                  "---- Acknowledge value 0x00000004 delivered"}));
+
+    // Deactivation tries once and leaves the rest to the next synchronisation.
+    runOnce();
+    AcknowledgeFinishedTools(State, UndeliveredAcknowledge::GiveUp);
+    CycleFor(20ms);
+    EXPECT_EQ(Controller.AckOutput(), 0x4u);
+    EXPECT_EQ(State.ToolSlots[2].CallCount, 2u);
+    EXPECT_EQ(
+        State.Messages().back(),
+        "**** Acknowledge value 0x00000000 not delivered: it stays unacknowledged until the next activation");
+}
+
 TEST_F(PollCycleTest, AMissingProgramIsReportedAndItsSlotIsNeverAcknowledged) {
     ToolSlot& slot = State.ToolSlots[1];
     slot.Runnable = 1;

@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-// A misbehaving controller for the access library's tests: it listens on one
-// port and runs a scripted handler for every connection, one after another.
+// A scripted server on one controller port: it runs the handler for every
+// connection, one after another. Handlers end by the time Stopping() is true.
 class FakeController {
 public:
     using Handler = std::function<void(int fd)>;
@@ -23,6 +23,7 @@ public:
     FakeController& operator=(const FakeController&) = delete;
 
     bool Listening() const { return m_Listener.IsValid(); }
+    bool Stopping() const { return m_Stop; }
 
 private:
     UniqueFd m_Listener;

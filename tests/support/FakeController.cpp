@@ -1,4 +1,4 @@
-#include "tests/controller/FakeController.h"
+#include "tests/support/FakeController.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
