@@ -15,6 +15,11 @@
 #include <exception>
 #include <vector>
 
+// Not one of the six functions every access library offers: referenced weakly.
+extern "C" int32_t _CDDLG_HighspeedImageSizesTCPIP(int32_t* inputSize, int32_t* outputSize,
+                                                   double requestTimeout, char* errorText)
+    __attribute__((weak));
+
 namespace {
 
 constexpr const char* SummaryFileName = "#summary.sta";
@@ -203,8 +208,12 @@ int ControllerSession::CloseHighspeedPort() {
     return result;
 }
 
-bool ControllerSession::ControllerImageSizes(std::uint32_t& inputSize, std::uint32_t& outputSize) {
-    bool known = false;
+ControllerSession::ImageSizes ControllerSession::ControllerImageSizes(std::uint32_t& inputSize,
+                                                                      std::uint32_t& outputSize) {
+    // Weak: a stand-in library without this function still loads.
+    if (&_CDDLG_HighspeedImageSizesTCPIP == nullptr)
+        return ImageSizes::NotOffered;
+    ImageSizes result = ImageSizes::Failed;
     CatchText([&] {
         ErrorTextBuffer errorText{};
         std::int32_t input = 0;
@@ -217,9 +226,9 @@ bool ControllerSession::ControllerImageSizes(std::uint32_t& inputSize, std::uint
         }
         inputSize = static_cast<std::uint32_t>(input);
         outputSize = static_cast<std::uint32_t>(output);
-        known = true;
+        result = ImageSizes::Known;
     });
-    return known;
+    return result;
 }
 
 std::uint32_t ControllerSession::ReadLength() {

@@ -29,8 +29,11 @@ public:
     // 1: writes value as the acknowledge variable. True when the exchange read
     // the value, or carried the acknowledge bytes to the controller.
     bool CommunicateVariable(std::uint32_t& value, const VariableReferencePair& references, int writeFlag);
-    // The image sizes the controller announced on the open port; false (reported) when unknown.
-    bool ControllerImageSizes(std::uint32_t& inputSize, std::uint32_t& outputSize);
+    enum class ImageSizes { Known, NotOffered, Failed };
+    // The image sizes the controller announced on the open port. NotOffered: the
+    // access library in use is a stand-in with only the six classic functions.
+    // Failed is reported.
+    ImageSizes ControllerImageSizes(std::uint32_t& inputSize, std::uint32_t& outputSize);
     // Bytes of the input image that every exchange reads: the description's
     // input data length, at most the read buffer.
     static std::uint32_t ReadLength();

@@ -38,8 +38,15 @@ std::string VariablesOutsideImages(ObservationState& state) {
                " bytes of the device description";
     std::uint32_t inputSize = 0;
     std::uint32_t outputSize = 0;
-    if (!state.Session.ControllerImageSizes(inputSize, outputSize))
+    switch (state.Session.ControllerImageSizes(inputSize, outputSize)) {
+    case ControllerSession::ImageSizes::Known:
+        break;
+    case ControllerSession::ImageSizes::NotOffered:
+        // The exchanges report a misfit then, cycle by cycle.
+        return {};
+    case ControllerSession::ImageSizes::Failed:
         return "The controller's image sizes are not known";
+    }
     if (readLength > inputSize)
         return "The controller announces an input image of " + std::to_string(inputSize) +
                " bytes, but the device description needs " + std::to_string(readLength);
