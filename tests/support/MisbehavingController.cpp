@@ -92,6 +92,12 @@ void MisbehavingController::ServeHighspeed(int fd) {
     FrameHeader header;
     std::vector<unsigned char> payload;
     while (!m_Highspeed.Stopping() && ReadFrame(fd, header, payload, IdleLimit)) {
+        if (m_Frozen) {
+            // The client gives up meanwhile; an answer after the thaw would reach nobody.
+            while (m_Frozen && !m_Highspeed.Stopping())
+                std::this_thread::sleep_for(10ms);
+            return;
+        }
         if (header.Type == MessageType::HelloRequest) {
             std::vector<unsigned char> sizes(HelloAnswerSize);
             std::lock_guard lock(m_Guard);

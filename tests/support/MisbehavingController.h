@@ -3,6 +3,7 @@
 #include "tests/support/FakeController.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -40,6 +41,9 @@ public:
     // sizes and Away: that many hellos or connections after the first).
     void Misbehave(Misbehaviour kind, int count, std::uint16_t status = 0);
     bool Misbehaving() const;
+    // Frozen, the high-speed port takes connections and requests but answers
+    // nothing: a controller that stalls with its network still up.
+    void Freeze(bool frozen) { m_Frozen = frozen; }
 
     void SetEvent(std::uint32_t value);
     void ToggleEvent(int bit);
@@ -66,6 +70,7 @@ private:
     int m_Remaining = 0;
     int m_OddHellos = 0;
     int m_ClosedConnections = 0;
+    std::atomic<bool> m_Frozen{false};
     // Last: their threads use everything above.
     FakeController m_FileTransfer;
     FakeController m_Highspeed;
