@@ -5,8 +5,9 @@
 #include <string>
 
 // The program-wide lock that keeps a second instance from running. It is an
-// exclusive flock on a file in /tmp: the kernel frees it when the holder ends,
-// however it ends.
+// exclusive flock on a file in /tmp that every user can open: the kernel frees
+// it when the holder ends, however it ends. A program that cannot take it for
+// any reason must not run: two observers would start every tool twice.
 class SingleInstanceLock {
 public:
     enum class Outcome { Acquired, HeldElsewhere, Failed };
@@ -18,7 +19,7 @@ public:
 
     Outcome Result() const { return m_Outcome; }
     const std::string& LockPath() const { return m_Path; }
-    // The system's text for a failed attempt.
+    // The system's text for a failed attempt, ending with a line break.
     const std::string& ErrorText() const { return m_Error; }
 
 private:

@@ -39,11 +39,17 @@ EventManagerApp::EventManagerApp(std::string lockName) : m_LockName(std::move(lo
 
 int EventManagerApp::InitInstance() {
     SingleInstanceLock lock(m_LockName);
-    if (lock.Result() == SingleInstanceLock::Outcome::HeldElsewhere) {
-        ShowSystemMessage(nullptr, 0, LoadString(IDS_ONLY_ONE_INSTANCE), MB_ICONHAND, true);
+    if (lock.Result() != SingleInstanceLock::Outcome::Acquired) {
+        // Without the lock another instance may observe too and every tool would run twice.
+        std::string text = LoadString(IDS_ONLY_ONE_INSTANCE);
+        if (lock.Result() == SingleInstanceLock::Outcome::Failed)
+            text +=
+                "\n\nThe single-instance lock " + lock.LockPath() + " cannot be taken: " + lock.ErrorText();
+        while (!text.empty() && text.back() == '\n')
+            text.pop_back();
+        ShowSystemMessage(nullptr, 0, text, MB_ICONHAND, true);
         return 1;
     }
-    // Any other failure of the lock: run without single-instance protection.
 
     EventManagerWindow window;
     TerminationSignals terminations;

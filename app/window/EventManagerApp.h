@@ -10,7 +10,8 @@ public:
     explicit EventManagerApp(std::string lockName = SingleInstanceLock::DefaultName);
 
     // Runs the whole life of the program and returns its exit code. A second
-    // instance shows why it ends and returns 1 without opening a window.
+    // instance, or one that cannot take the single-instance lock, shows why it
+    // ends and returns 1 without opening a window.
     int InitInstance();
 
 private:

@@ -1,89 +1,134 @@
+#include "tests/support/WaitUntil.h"
+
+#include "platform/UniqueFd.h"
 #include "tools/eventmanager-headless/ConsoleControls.h"
 #include "tools/eventmanager-headless/ConsoleLog.h"
 #include "tools/eventmanager-headless/ConsoleToolTable.h"
+#include "tools/eventmanager-headless/LineWriter.h"
 #include "tools/eventmanager-headless/WakeUpChannel.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
+#include <fcntl.h>
+
+#include <memory>
+#include <regex>
 #include <sstream>
 
 namespace {
 
-// A log into memory; its lines without the time stamps.
-class MemoryLog {
+using Lines = std::vector<std::string>;
+
+// A log into a pipe of one page; its lines once written, each checked for its time stamp.
+class PipeLog {
 public:
-    MemoryLog() : m_Stream(::open_memstream(&m_Buffer, &m_Size)), m_Log(m_Stream) {}
-    ~MemoryLog() {
-        std::fclose(m_Stream);
-        std::free(m_Buffer);
+    explicit PipeLog(std::size_t maxLines = LineWriter::DefaultMaxLines) {
+        int ends[2] = {-1, -1};
+        if (::pipe2(ends, O_CLOEXEC) == 0) {
+            m_Read.Reset(ends[0]);
+            m_Write.Reset(ends[1]);
+            ::fcntl(m_Write.Get(), F_SETPIPE_SZ, 4096);
+        }
+        Writer = std::make_unique<LineWriter>(m_Write.Get(), maxLines);
+        Log = std::make_unique<ConsoleLog>(*Writer);
     }
 
-    std::vector<std::string> Lines() {
-        std::fflush(m_Stream);
-        std::vector<std::string> lines;
-        std::istringstream text(std::string(m_Buffer, m_Size));
+    // Fills the pipe, so that the writer waits until the test reads.
+    void Block() {
+        Prefill.assign(4096, 'p');
+        EXPECT_EQ(::write(m_Write.Get(), Prefill.data(), Prefill.size()), 4096);
+    }
+    std::string Read(std::size_t size) {
+        std::string text(size, '\0');
+        for (std::size_t done = 0; done < size;) {
+            const ssize_t got = ::read(m_Read.Get(), text.data() + done, size - done);
+            if (got <= 0)
+                return text.substr(0, done);
+            done += static_cast<std::size_t>(got);
+        }
+        return text;
+    }
+
+    Lines Written() {
+        Writer->Finish(std::chrono::milliseconds(20000));
+        m_Write.Reset();
+        std::istringstream text(Read(1 << 20));
+        const std::regex stamped(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}  (.*))");
+        Lines lines;
+        std::smatch match;
         for (std::string line; std::getline(text, line);) {
-            const auto gap = line.find("  ");
-            lines.push_back(gap == std::string::npos ? line : line.substr(gap + 2));
+            EXPECT_TRUE(std::regex_match(line, match, stamped)) << line;
+            lines.push_back(match.size() > 1 ? match[1].str() : line);
         }
         return lines;
     }
 
-    ConsoleLog& Log() { return m_Log; }
+    std::string Prefill;
+    std::unique_ptr<LineWriter> Writer;
+    std::unique_ptr<ConsoleLog> Log;
 
 private:
-    char* m_Buffer = nullptr;
-    std::size_t m_Size = 0;
-    std::FILE* m_Stream;
-    ConsoleLog m_Log;
+    UniqueFd m_Read;
+    UniqueFd m_Write;
 };
 
-TEST(HeadlessConsole, ALineRepeatingAtOnceIsCountedInsteadOfWrittenAgain) {
-    MemoryLog memory;
-    WakeUpChannel wakeUp;
-    ConsoleControls controls(memory.Log(), wakeUp, "/x/eventmanager.KAVELCFG");
-
-    controls.AppendMessageLine("first");
-    for (int i = 0; i < 151; ++i)
-        controls.AppendMessageLine("**** failure");
-    controls.AppendMessageLine("first");
-    controls.AppendMessageLine("first");
-    controls.FinishRepeats();
-
-    EXPECT_EQ(memory.Lines(),
-              (std::vector<std::string>{"first", "**** failure", "(last message repeated 10 times so far)",
-                                        "(last message repeated 100 times so far)",
-                                        "(last message repeated 150 times)", "first",
-                                        "(last message repeated 1 time)"}));
+void SetCell(ConsoleToolTable& table, int row, int column, const std::string& text) {
+    GridItem item;
+    item.Row = row;
+    item.Col = column;
+    item.Mask = GVIF_TEXT;
+    item.Text = text;
+    table.SetItem(item);
 }
 
-TEST(HeadlessConsole, TheToolTableLogsConfiguredSlotsAndGrowingCalls) {
-    MemoryLog memory;
-    ConsoleToolTable table(memory.Log());
-    const auto set = [&](int row, int column, const std::string& text) {
-        GridItem item;
-        item.Row = row;
-        item.Col = column;
-        item.Mask = GVIF_TEXT;
-        item.Text = text;
-        table.SetItem(item);
-    };
-
-    set(1, 1, "0");
-    set(1, 2, "/usr/bin/touch /tmp/x");
-    set(3, 1, "0");
-    set(3, 2, "/opt/missing");
+TEST(HeadlessConsole, EveryLineIsStampedAndRepeatsAreCountedUntilAnyOtherLine) {
+    PipeLog output;
+    WakeUpChannel wakeUp;
+    ConsoleControls controls(*output.Log, wakeUp, "/x/eventmanager.KAVELCFG");
+    ConsoleToolTable table(*output.Log);
+    SetCell(table, 1, 2, "/usr/bin/touch /tmp/x");
+    SetCell(table, 3, 2, "/opt/missing");
     table.SetItemBackColour(3, 2, Rgb(255, 0, 0));
     table.Invalidate();
-    set(1, 1, "1");
-    table.Invalidate();
-    table.Invalidate();
 
-    EXPECT_EQ(memory.Lines(), (std::vector<std::string>{"Tool 1 (bit 0): /usr/bin/touch /tmp/x",
-                                                        "Tool 3 (bit 2): /opt/missing  (program not found)",
-                                                        "Tool 1 (bit 0): 1 calls"}));
+    const std::string failure = "**** failure: No such file or directory\n";
+    for (int i = 0; i < 151; ++i)
+        controls.AppendMessageLine(failure);
+    SetCell(table, 1, 1, "1");
+    table.Invalidate();
+    table.Invalidate();
+    for (int i = 0; i < 3; ++i)
+        controls.AppendMessageLine(failure);
+    controls.AppendMessageLine("two\r\nlines\n\n");
+    output.Log->FinishRepeats();
+
+    EXPECT_EQ(
+        output.Written(),
+        (Lines{"Tool 1 (bit 0): /usr/bin/touch /tmp/x", "Tool 3 (bit 2): /opt/missing  (program not found)",
+               "**** failure: No such file or directory", "(last message repeated 10 times so far)",
+               "(last message repeated 100 times so far)", "(last message repeated 150 times)",
+               "Tool 1 (bit 0): 1 calls", "**** failure: No such file or directory",
+               "(last message repeated 2 times)", "two", "lines"}));
+}
+
+// Output nobody reads costs lines, counted once the reader catches up, never the caller's time.
+TEST(HeadlessConsole, LinesThatDoNotFitWhileNobodyReadsAreDroppedAndCounted) {
+    PipeLog output(4);
+    output.Block();
+    constexpr int Produced = 20;
+    for (int i = 0; i < Produced; ++i)
+        output.Log->WriteLine("line " + std::to_string(i));
+    ASSERT_EQ(output.Read(output.Prefill.size()), output.Prefill);
+    ASSERT_TRUE(WaitUntil([&] { return output.Writer->Idle(); }, std::chrono::milliseconds(20000)));
+    output.Log->WriteLine("after");
+
+    const Lines lines = output.Written();
+    ASSERT_GE(lines.size(), 6u);
+    const std::size_t kept = lines.size() - 2;
+    for (std::size_t i = 0; i < kept; ++i)
+        EXPECT_EQ(lines[i], "line " + std::to_string(i));
+    EXPECT_EQ(lines[kept], "(" + std::to_string(Produced - kept) + " lines dropped: output not read)");
+    EXPECT_EQ(lines.back(), "after");
 }
 
 } // namespace

@@ -6,116 +6,260 @@
 
 #include "controller/SimulationBuffers.h"
 #include "platform/SingleInstanceLock.h"
+#include "platform/UniqueFd.h"
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 
 #include <csignal>
-#include <memory>
-#include <optional>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
 
 namespace {
 
+using Output = ChildProcess::OutputReader;
+using std::chrono::milliseconds;
+
 constexpr std::uint32_t EventInput = 0x10;
 constexpr std::uint32_t AckOutput = 0x24;
-constexpr std::chrono::milliseconds StartTimeout{10000};
+constexpr std::uint32_t Bit0 = 1u, Bit14 = 1u << 14, Bit15 = 1u << 15;
+constexpr milliseconds Deadline{20000};
+const std::string LockPath = std::string("/tmp/") + SingleInstanceLock::DefaultName + ".lock";
+
+void ExpectStampedLines(const std::string& output) {
+    std::istringstream lines(output);
+    const std::regex stamped(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}  .*)");
+    for (std::string line; std::getline(lines, line);)
+        EXPECT_TRUE(std::regex_match(line, stamped)) << line;
+}
+
+bool Alive(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string pidText, name, state;
+    return stat >> pidText >> name >> state && state != "Z";
+}
 
 // The observer copied into the workspace, so that its settings file is the workspace's.
+// Tool 1 is a script that writes its process id and sleeps; tools 2 to 14 only make the
+// start-up output longer than a page. Bits 14 and 15 have no tool.
 class HeadlessObserverTest : public ::testing::Test {
 protected:
-    std::string InstalledObserver() { return InstallObserver(Workspace.Folder()); }
+    void SetUp() override {
+        if (SingleInstanceLock().Result() != SingleInstanceLock::Outcome::Acquired)
+            GTEST_SKIP() << "another event manager runs on this machine";
+        Observer = InstallObserver(Workspace.Folder());
+    }
 
-    bool Exists(const std::string& path) const {
-        struct stat info {};
-        return ::stat(path.c_str(), &info) == 0;
+    void WriteConfiguration(bool simulation, const std::string& controllerAddress = "") {
+        const std::string script = Workspace.WriteFile(
+            "sleeper", "#!/bin/sh\necho $$ > \"$1.new\" && mv \"$1.new\" \"$1\"\nexec sleep 600\n");
+        ::chmod(script.c_str(), 0755);
+        TestConfiguration configuration{"1", "Headless", "EventVar", "AckVar", "5", {}};
+        configuration.Tools.push_back({0, Workspace.Folder(), "sleeper", PidFile()});
+        for (int index = 1; index < 14; ++index)
+            configuration.Tools.push_back({index, "/usr/bin", "true", std::string(400, 'x')});
+        Workspace.WriteSummary("summary.sta", StandardVariables());
+        AppSettings settings;
+        settings.PathToKavelCfg =
+            Workspace.WriteProject("p.ADPXML", {configuration}, "summary.sta", controllerAddress);
+        settings.UseSimEnvironment = simulation ? 1 : 0;
+        Workspace.SaveTestSettings(settings);
+    }
+
+    std::string PidFile() const { return Workspace.PathOf("tool.pid"); }
+
+    // Toggles the bit of tool 1 and gives the process id of the tool it started.
+    pid_t StartTool(SimulationAreas& areas) {
+        std::filesystem::remove(PidFile());
+        areas.ToggleInputBit(EventInput, 0);
+        pid_t pid = 0;
+        WaitUntil([&] { return std::ifstream(PidFile()) >> pid && pid > 0; }, Deadline);
+        return pid;
+    }
+
+    bool AcknowledgesAll(SimulationAreas& areas) {
+        return WaitUntil([&] { return areas.ReadOutput(AckOutput) == areas.ReadInput(EventInput); },
+                         Deadline);
     }
 
     TestWorkspace Workspace;
+    std::string Observer;
 };
 
-TEST_F(HeadlessObserverTest, ExplainsItselfAndRefusesOtherOptions) {
-    ChildProcess help({EVENTMANAGER_HEADLESS_PATH, "--help"});
-    EXPECT_EQ(help.WaitForExit(StartTimeout), 0);
-    EXPECT_NE(help.Output().find("SIGHUP"), std::string::npos);
+struct OutputCase {
+    const char* Name;
+    Output Reader;
+};
 
-    ChildProcess version({EVENTMANAGER_HEADLESS_PATH, "--version"});
-    EXPECT_EQ(version.WaitForExit(StartTimeout), 0);
-    EXPECT_EQ(version.Output().rfind("eventmanager-headless ", 0), 0u);
+class HeadlessOutputTest : public HeadlessObserverTest, public ::testing::WithParamInterface<OutputCase> {};
 
-    ChildProcess wrong({EVENTMANAGER_HEADLESS_PATH, "--activate"});
-    EXPECT_EQ(wrong.WaitForExit(StartTimeout), 2);
-}
-
-TEST_F(HeadlessObserverTest, WithoutAConfigurationItSaysWhyAndFails) {
-    if (SingleInstanceLock().Result() != SingleInstanceLock::Outcome::Acquired)
-        GTEST_SKIP() << "another event manager runs on this machine";
-    ChildProcess observer({InstalledObserver()});
-
-    const std::optional<int> exitCode = observer.WaitForExit(StartTimeout);
-    ASSERT_TRUE(exitCode.has_value()) << observer.Output();
-    EXPECT_EQ(*exitCode, 1);
-    const std::string& output = observer.Output();
-    EXPECT_NE(output.find("Error ! The contents of the configuration file  is not valid !"),
-              std::string::npos)
-        << output;
-    EXPECT_NE(output.find("No usable configuration"), std::string::npos) << output;
-}
-
-// Runs with the simulator's default area names, as the observer has no options.
-TEST_F(HeadlessObserverTest, ObservesReloadsOnHangUpAndStopsOnTerminate) {
-    if (SingleInstanceLock().Result() != SingleInstanceLock::Outcome::Acquired)
-        GTEST_SKIP() << "another event manager runs on this machine";
+// Lost or blocked output never stops observation, a reload or a stop; tools
+// that run when a signal comes are ended and acknowledged.
+TEST_P(HeadlessOutputTest, ObservesReloadsOnHangUpAndStopsOnTerminateWhateverBecomesOfTheOutput) {
     SimulationAreas areas(DefaultInputBufferName, DefaultOutputBufferName);
     if (!areas.Valid())
         GTEST_SKIP() << "a simulator runs on this machine";
+    WriteConfiguration(true);
+    areas.WriteInput(EventInput, Bit15);
 
-    const std::string first = Workspace.PathOf("first-ran");
-    const std::string second = Workspace.PathOf("second-ran");
-    Workspace.WriteSummary("summary.sta", StandardVariables());
-    AppSettings settings;
-    settings.PathToKavelCfg = Workspace.WriteProject(
-        "p.ADPXML", {{"1", "Headless", "EventVar", "AckVar", "5", {{0, "/usr/bin", "touch", first}}}});
-    settings.UseSimEnvironment = 1;
-    Workspace.SaveTestSettings(settings);
+    ChildProcess observer({Observer}, {"", ChildProcess::ErrorOutput::Captured, GetParam().Reader, {}});
+    // Active once the acknowledge variable was made equal to the event variable.
+    ASSERT_TRUE(AcknowledgesAll(areas)) << observer.Output();
 
-    ChildProcess observer({InstalledObserver()});
-    ASSERT_TRUE(observer.WaitForOutput("Observing \"Headless\"", StartTimeout)) << observer.Output();
-
-    // A second instance is refused while the first runs.
-    ChildProcess again({Workspace.PathOf("eventmanager-headless")});
-    EXPECT_EQ(again.WaitForExit(StartTimeout), 1);
-    EXPECT_NE(again.Output().find("Only one instance of the application is allowed !"), std::string::npos);
-
-    areas.ToggleInputBit(EventInput, 0);
-    ASSERT_TRUE(
-        WaitUntil([&] { return (areas.ReadOutput(AckOutput) & 1u) != 0; }, std::chrono::milliseconds(5000)))
-        << observer.Output();
-    EXPECT_TRUE(Exists(first));
-    EXPECT_TRUE(observer.WaitForOutput("Tool 1 (bit 0): 1 calls", std::chrono::milliseconds(5000)))
-        << observer.Output();
-
-    // Another tool in bit 1, picked up by SIGHUP.
-    Workspace.WriteProject("p.ADPXML",
-                           {{"1",
-                             "Headless",
-                             "EventVar",
-                             "AckVar",
-                             "5",
-                             {{0, "/usr/bin", "touch", first}, {1, "/usr/bin", "touch", second}}}});
-    const std::size_t beforeReload = observer.Output().size();
+    const pid_t first = StartTool(areas);
+    ASSERT_GT(first, 0);
+    // Bit 14 has no tool: only the new activation copies it.
+    areas.ToggleInputBit(EventInput, 14);
     observer.Signal(SIGHUP);
-    ASSERT_TRUE(observer.WaitForOutput("Observing \"Headless\"", StartTimeout, beforeReload))
-        << observer.Output();
-    areas.ToggleInputBit(EventInput, 1);
-    ASSERT_TRUE(
-        WaitUntil([&] { return (areas.ReadOutput(AckOutput) & 2u) != 0; }, std::chrono::milliseconds(5000)))
-        << observer.Output();
-    EXPECT_TRUE(Exists(second));
+    ASSERT_TRUE(AcknowledgesAll(areas)) << observer.Output();
+    EXPECT_TRUE(WaitUntil([&] { return !Alive(first); }, Deadline));
 
+    const pid_t second = StartTool(areas);
+    ASSERT_GT(second, 0);
     observer.Signal(SIGTERM);
-    EXPECT_EQ(observer.WaitForExit(StartTimeout), 0) << observer.Output();
-    EXPECT_NE(observer.Output().find("Observation stopped"), std::string::npos);
+    EXPECT_EQ(observer.WaitForExit(Deadline), 0) << observer.Output();
+    EXPECT_EQ(areas.ReadOutput(AckOutput), Bit15 | Bit14);
+    EXPECT_TRUE(WaitUntil([&] { return !Alive(second); }, Deadline));
+
+    if (GetParam().Reader != Output::Test)
+        return;
+    ExpectStampedLines(observer.Output());
+    for (const char* text : {"SIGHUP: reloading", "Tool 1 (bit 0): 1 calls", "Observation stopped"})
+        EXPECT_NE(observer.Output().find(text), std::string::npos) << text << "\n" << observer.Output();
+}
+
+INSTANTIATE_TEST_SUITE_P(Output, HeadlessOutputTest,
+                         ::testing::Values(OutputCase{"Read", Output::Test},
+                                           OutputCase{"ReaderGone", Output::Gone},
+                                           OutputCase{"NeverRead", Output::Never}),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+// A controller that accepts the connection and never answers stalls the summary
+// download at start-up; SIGTERM then still ends the observer cleanly.
+TEST_F(HeadlessObserverTest, TerminateDuringAStalledStartUpExitsCleanly) {
+    UniqueFd listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(26801);
+    ::inet_pton(AF_INET, "127.0.31.1", &address.sin_addr);
+    const int reuse = 1;
+    ::setsockopt(listener.Get(), SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+    ASSERT_EQ(::bind(listener.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener.Get(), 4), 0);
+    WriteConfiguration(false, "127.0.31.1");
+
+    ChildProcess observer({Observer});
+    pollfd waiting{listener.Get(), POLLIN, 0};
+    ASSERT_EQ(::poll(&waiting, 1, static_cast<int>(Deadline.count())), 1) << observer.Output();
+    observer.Signal(SIGTERM);
+    EXPECT_EQ(observer.WaitForExit(Deadline), 0) << observer.Output();
+    EXPECT_NE(observer.Output().find("SIGTERM"), std::string::npos) << observer.Output();
+}
+
+// Started with standard descriptors closed, the observer puts /dev/null in their
+// place, so no file it opens (the lock first) receives its output.
+TEST_F(HeadlessObserverTest, StartedWithStandardDescriptorsClosedItWritesIntoNoFileOfItsOwn) {
+    SimulationAreas areas(DefaultInputBufferName, DefaultOutputBufferName);
+    if (!areas.Valid())
+        GTEST_SKIP() << "a simulator runs on this machine";
+    WriteConfiguration(true);
+    for (const std::vector<int>& closed : {std::vector<int>{0, 1, 2}, std::vector<int>{1, 2}}) {
+        std::filesystem::remove(LockPath);
+        areas.ToggleInputBit(EventInput, 15);
+        ChildProcess observer({Observer}, {"", ChildProcess::ErrorOutput::Captured, Output::Test, closed});
+        ASSERT_TRUE(AcknowledgesAll(areas)) << closed.size();
+        for (const int descriptor : closed) {
+            const auto path = "/proc/" + std::to_string(observer.Pid()) + "/fd/" + std::to_string(descriptor);
+            EXPECT_EQ(std::filesystem::read_symlink(path), "/dev/null") << descriptor;
+        }
+        observer.Signal(SIGTERM);
+        EXPECT_EQ(observer.WaitForExit(Deadline), 0);
+        EXPECT_EQ(std::filesystem::file_size(LockPath), 0u) << closed.size();
+    }
+}
+
+struct LockCase {
+    const char* Name;
+    bool PlantLink; // instead of a first observer, a link at the lock's path
+    std::vector<std::string> FirstUser;
+    std::vector<std::string> SecondUser;
+    const char* Refusal;
+};
+
+class HeadlessLockTest : public HeadlessObserverTest, public ::testing::WithParamInterface<LockCase> {
+protected:
+    void TearDown() override {
+        if (std::filesystem::is_symlink(LockPath))
+            std::filesystem::remove(LockPath);
+    }
+};
+
+// Whoever made the lock file, a second observer of any user is refused, and so is
+// one that finds no usable lock file: two observers would run every tool twice.
+TEST_P(HeadlessLockTest, ASecondObserverOfAnyUserIsRefused) {
+    const LockCase& lockCase = GetParam();
+    WriteConfiguration(true);
+    std::filesystem::permissions(Workspace.Folder(), std::filesystem::perms(0755));
+    std::filesystem::permissions(Workspace.SettingsFile(), std::filesystem::perms(0644));
+    std::filesystem::remove(LockPath);
+    const std::string target = Workspace.PathOf("lock-target");
+
+    std::vector<std::string> first = lockCase.FirstUser;
+    first.push_back(Observer);
+    std::optional<ChildProcess> holder;
+    if (lockCase.PlantLink) {
+        std::filesystem::create_symlink(target, LockPath);
+    } else {
+        holder.emplace(first);
+        ASSERT_TRUE(holder->WaitForOutput("Settings file:", Deadline)) << holder->Output();
+    }
+
+    std::vector<std::string> second = lockCase.SecondUser;
+    second.push_back(Observer);
+    ChildProcess again(second);
+    EXPECT_EQ(again.WaitForExit(Deadline), 1) << again.Output();
+    EXPECT_NE(again.Output().find(lockCase.Refusal), std::string::npos) << again.Output();
+    EXPECT_EQ(again.Output().find("Settings file:"), std::string::npos) << again.Output();
+    ExpectStampedLines(again.Output());
+    EXPECT_FALSE(std::filesystem::exists(target));
+}
+
+const std::vector<std::string> Root;
+const std::vector<std::string> Nobody{"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+const std::vector<std::string> Other{"/usr/bin/setpriv", "--reuid=65533", "--regid=65533", "--clear-groups"};
+
+INSTANTIATE_TEST_SUITE_P(Lock, HeadlessLockTest,
+                         ::testing::Values(LockCase{"RootThenNobody", false, Root, Nobody,
+                                                    "Only one instance of the application is allowed !"},
+                                           LockCase{"NobodyThenOther", false, Nobody, Other,
+                                                    "Only one instance of the application is allowed !"},
+                                           LockCase{"PlantedLink", true, {}, Root, LockPath.c_str()}),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+struct ExitCase {
+    std::vector<std::string> Arguments;
+    int ExitCode;
+    const char* Text;
+};
+
+TEST_F(HeadlessObserverTest, OptionsAndAMissingConfigurationEndItWithTheirStatus) {
+    for (const ExitCase& exit :
+         {ExitCase{{"--help"}, 0, "SIGHUP"}, ExitCase{{"--version"}, 0, "eventmanager-headless "},
+          ExitCase{{"--activate"}, 2, "unknown option '--activate'"},
+          ExitCase{{}, 1, "No usable configuration"}}) {
+        std::vector<std::string> argv{Observer};
+        argv.insert(argv.end(), exit.Arguments.begin(), exit.Arguments.end());
+        ChildProcess observer(argv);
+        EXPECT_EQ(observer.WaitForExit(Deadline), exit.ExitCode) << exit.Text;
+        EXPECT_NE(observer.Output().find(exit.Text), std::string::npos) << observer.Output();
+    }
 }
 
 } // namespace

@@ -51,8 +51,11 @@ bool WriteWithoutSigpipe(int descriptor, const std::string& text) {
 } // namespace
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::string& workingDirectory,
-                           ErrorOutput errors) {
-    if (argv.empty())
+                           ErrorOutput errors)
+    : ChildProcess(argv, Options{workingDirectory, errors, OutputReader::Test, {}}) {}
+
+ChildProcess::ChildProcess(const std::vector<std::string>& argv, const Options& options) {
+    if (argv.empty() || options.ClosedDescriptors.size() > 3)
         return;
     int output[2] = {-1, -1};
     int input[2] = {-1, -1};
@@ -65,13 +68,17 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::stri
     const UniqueFd inputRead(input[0]);
     m_Input.Reset(input[1]);
     ::fcntl(m_Output.Get(), F_SETFL, O_NONBLOCK);
+    if (options.Output == OutputReader::Never)
+        ::fcntl(m_Output.Get(), F_SETPIPE_SZ, 4096);
+    int closed[3] = {-1, -1, -1};
+    std::copy(options.ClosedDescriptors.begin(), options.ClosedDescriptors.end(), closed);
 
     std::vector<char*> arguments;
     for (const std::string& argument : argv)
         arguments.push_back(const_cast<char*>(argument.c_str()));
     arguments.push_back(nullptr);
-    const char* folder = workingDirectory.empty() ? nullptr : workingDirectory.c_str();
-    const bool captureErrors = errors == ErrorOutput::Captured;
+    const char* folder = options.WorkingDirectory.empty() ? nullptr : options.WorkingDirectory.c_str();
+    const bool captureErrors = options.Errors == ErrorOutput::Captured;
     // The child reports a failed exec through this pipe; a successful exec closes it.
     int execReport[2] = {-1, -1};
     if (::pipe2(execReport, O_CLOEXEC) != 0)
@@ -90,6 +97,10 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::stri
         ::dup2(outputWrite.Get(), STDOUT_FILENO);
         if (captureErrors)
             ::dup2(outputWrite.Get(), STDERR_FILENO);
+        for (const int descriptor : closed) {
+            if (descriptor >= 0)
+                ::close(descriptor);
+        }
         if (folder == nullptr || ::chdir(folder) == 0)
             ::execv(arguments[0], arguments.data());
         const int error = errno;
@@ -110,6 +121,9 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::stri
         return;
     }
     m_Pid = pid;
+    if (options.Output == OutputReader::Gone)
+        m_Output.Reset();
+    m_Unread = options.Output == OutputReader::Never;
 }
 
 ChildProcess::~ChildProcess() {
@@ -193,7 +207,7 @@ bool ChildProcess::Write(const std::string& text) {
 }
 
 void ChildProcess::Pump(int timeoutMs) {
-    if (!m_Output.IsValid() || m_OutputEnded)
+    if (!m_Output.IsValid() || m_OutputEnded || m_Unread)
         return;
     pollfd descriptor{m_Output.Get(), POLLIN, 0};
     if (::poll(&descriptor, 1, timeoutMs) <= 0)

@@ -16,10 +16,20 @@ class ChildProcess {
 public:
     using Milliseconds = std::chrono::milliseconds;
     enum class ErrorOutput { Captured, Inherited };
+    // Who reads its standard output: the test; nobody, as the reader closed at
+    // once (writes fail); nobody, on a pipe of one page that fills (writes block).
+    enum class OutputReader { Test, Gone, Never };
+    struct Options {
+        std::string WorkingDirectory; // empty: the test's own
+        ErrorOutput Errors = ErrorOutput::Captured;
+        OutputReader Output = OutputReader::Test;
+        std::vector<int> ClosedDescriptors; // among 0 to 2, closed when it starts
+    };
 
     // argv[0] is the program's path; `workingDirectory` empty: the test's own.
     explicit ChildProcess(const std::vector<std::string>& argv, const std::string& workingDirectory = "",
                           ErrorOutput errors = ErrorOutput::Captured);
+    ChildProcess(const std::vector<std::string>& argv, const Options& options);
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -52,6 +62,7 @@ private:
     UniqueFd m_Output;
     UniqueFd m_Input;
     bool m_OutputEnded = false;
+    bool m_Unread = false;
     std::string m_Text;
     std::size_t m_LineStart = 0;
     std::optional<int> m_ExitCode;

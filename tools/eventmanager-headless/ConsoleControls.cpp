@@ -38,41 +38,9 @@ bool ConsoleControls::IsChecked(int id) const {
     return it != m_Checks.end() && it->second;
 }
 
-namespace {
-
-bool IsPowerOfTen(long long value) {
-    while (value >= 10 && value % 10 == 0)
-        value /= 10;
-    return value == 1;
-}
-
-std::string RepeatLine(long long repeats, bool goingOn) {
-    return "(last message repeated " + std::to_string(repeats) + (repeats == 1 ? " time" : " times") +
-           (goingOn ? " so far)" : ")");
-}
-
-} // namespace
-
 int ConsoleControls::AppendMessageLine(const std::string& text) {
-    if (!m_LastLine.empty() && text == m_LastLine) {
-        // Still visible now and then: at 10, 100, 1000, ... repeats.
-        if (IsPowerOfTen(++m_Repeats) && m_Repeats >= 10) {
-            m_Log.WriteLine(RepeatLine(m_Repeats, true));
-            m_RepeatsLogged = m_Repeats;
-        }
-        return m_MessageLines++;
-    }
-    FinishRepeats();
     m_Log.WriteLine(text);
-    m_LastLine = text;
     return m_MessageLines++;
-}
-
-void ConsoleControls::FinishRepeats() {
-    if (m_Repeats > m_RepeatsLogged)
-        m_Log.WriteLine(RepeatLine(m_Repeats, false));
-    m_Repeats = 0;
-    m_RepeatsLogged = 0;
 }
 
 std::optional<std::string> ConsoleControls::ChooseOpenFile(const OpenFileRequest&) {

@@ -11,8 +11,6 @@
 
 // The main window's controls for a program without a window: message lines and
 // the configuration in use go to the log, everything else is only remembered.
-// A line that repeats at once (a failure of every poll cycle) is logged once and
-// then counted, so that a log on disk cannot grow by hundreds of lines a second.
 // Requests from other threads wake the main loop through the channel.
 class ConsoleControls : public DialogControls {
 public:
@@ -51,9 +49,6 @@ public:
     void PostMessageDelivery() override;
     void PostCallCountRefresh() override;
 
-    // Logs how often the last line repeated since it was logged, if it did.
-    void FinishRepeats();
-
     // What the main loop has to do after a wake-up.
     bool TakeMessageDelivery() { return m_MessagesPosted.exchange(false); }
     bool TakeCallCountRefresh() { return m_CallCountsPosted.exchange(false); }
@@ -66,9 +61,6 @@ private:
     int m_Selection = -1;
     std::map<int, bool> m_Checks;
     int m_MessageLines = 0;
-    std::string m_LastLine;
-    long long m_Repeats = 0;
-    long long m_RepeatsLogged = 0;
     std::atomic<bool> m_MessagesPosted{false};
     std::atomic<bool> m_CallCountsPosted{false};
 };

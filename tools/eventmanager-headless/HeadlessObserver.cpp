@@ -33,15 +33,33 @@ std::string SignalName(int signal) {
 
 int HeadlessObserver::Run() {
     LoadSettings(m_Dialog.Settings);
-    if (!LoadAndActivate()) {
-        Stop();
-        return 1;
-    }
+    const char* phase = "start-up";
+    bool active = LoadAndActivate();
     for (;;) {
+        TakeSignals();
+        // A stop request wins over everything else, a failed start included.
+        if (m_StopSignal != 0) {
+            m_Log.WriteLine(SignalName(m_StopSignal) +
+                            (active ? ": stopping observation"
+                                    : std::string(": ") + phase + " cut short, observation is not active"));
+            Stop();
+            if (active)
+                m_Log.WriteLine("Observation stopped");
+            return 0;
+        }
+        if (!active) {
+            Stop();
+            return 1;
+        }
+        if (m_ReloadRequested) {
+            m_ReloadRequested = false;
+            m_Log.WriteLine("SIGHUP: reloading the settings and the configuration");
+            phase = "reload";
+            active = Reload();
+            continue;
+        }
         pollfd descriptors[2] = {{m_Signals.Descriptor(), POLLIN, 0}, {m_WakeUp.Descriptor(), POLLIN, 0}};
-        if (::poll(descriptors, 2, -1) < 0) {
-            if (errno == EINTR)
-                continue;
+        if (::poll(descriptors, 2, -1) < 0 && errno != EINTR) {
             m_Log.WriteLine("Waiting for signals failed: " + LastErrorText());
             Stop();
             return 1;
@@ -50,28 +68,25 @@ int HeadlessObserver::Run() {
             m_WakeUp.Clear();
             DeliverRequests();
         }
-        if (descriptors[0].revents == 0)
-            continue;
-        while (const int signal = m_Signals.TakeSignal()) {
-            if (signal == SIGHUP) {
-                m_Log.WriteLine("SIGHUP: reloading the settings and the configuration");
-                if (!Reload()) {
-                    Stop();
-                    return 1;
-                }
-                continue;
-            }
-            m_Log.WriteLine(SignalName(signal) + ": stopping observation");
-            Stop();
-            m_Log.WriteLine("Observation stopped");
-            return 0;
-        }
+    }
+}
+
+void HeadlessObserver::TakeSignals() {
+    while (const int signal = m_Signals.TakeSignal()) {
+        if (signal == SIGHUP)
+            m_ReloadRequested = true;
+        else if (m_StopSignal == 0)
+            m_StopSignal = signal;
     }
 }
 
 bool HeadlessObserver::LoadAndActivate() {
     m_Dialog.ControlStateCode = 255;
     m_Dialog.LoadConfiguration();
+    // A download that stalled may have kept a stop request waiting: no activation then.
+    TakeSignals();
+    if (m_StopSignal != 0)
+        return false;
     if (!m_Dialog.ActivationAllowed()) {
         m_Log.WriteLine("No usable configuration: observation cannot be activated");
         return false;
@@ -96,7 +111,7 @@ bool HeadlessObserver::Reload() {
 void HeadlessObserver::Stop() {
     m_Dialog.OnCancel();
     DeliverRequests();
-    m_Controls.FinishRepeats();
+    m_Log.FinishRepeats();
 }
 
 void HeadlessObserver::DeliverRequests() {

@@ -14,11 +14,13 @@ public:
                      WakeUpChannel& wakeUp, SignalPipe& signals)
         : m_Dialog(dialog), m_Controls(controls), m_Log(log), m_WakeUp(wakeUp), m_Signals(signals) {}
 
-    // The process's exit code: 0 after a stop by signal, 1 when no usable
-    // configuration loads or observation cannot start.
+    // The process's exit code: 0 after a stop by signal (also one that cut the
+    // start short), 1 when no usable configuration loads or observation cannot start.
     int Run();
 
 private:
+    // Reads the signals that arrived into the two requests below.
+    void TakeSignals();
     bool LoadAndActivate();
     bool Reload();
     void Stop();
@@ -30,4 +32,6 @@ private:
     ConsoleLog& m_Log;
     WakeUpChannel& m_WakeUp;
     SignalPipe& m_Signals;
+    int m_StopSignal = 0;
+    bool m_ReloadRequested = false;
 };

@@ -3,12 +3,16 @@
 #include "app/logic/EventManagerDialog.h"
 #include "platform/Paths.h"
 #include "platform/SingleInstanceLock.h"
+#include "platform/StandardDescriptors.h"
 #include "tools/eventmanager-headless/ConsoleControls.h"
 #include "tools/eventmanager-headless/ConsoleLog.h"
 #include "tools/eventmanager-headless/ConsoleToolTable.h"
 #include "tools/eventmanager-headless/HeadlessObserver.h"
+#include "tools/eventmanager-headless/LineWriter.h"
 #include "tools/eventmanager-headless/SignalPipe.h"
 #include "tools/eventmanager-headless/WakeUpChannel.h"
+
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
@@ -26,18 +30,27 @@ constexpr const char* Usage =
     "itself (project file, configuration in use, simulation mode), loads the\n"
     "configuration and activates observation whatever \"Start when application is\n"
     "opened\" says. Every line of the message list goes to standard output with a\n"
-    "time stamp. Only one event manager runs at a time, window or not.\n"
+    "time stamp. Output that is lost or not read never stops observation: lines\n"
+    "that do not fit into the queue are dropped and counted. Only one event\n"
+    "manager runs at a time, window or not, whoever started it.\n"
     "\n"
     "Signals:\n"
     "  SIGHUP           deactivate, read the settings and the configuration again, activate\n"
-    "  SIGTERM, SIGINT  deactivate (running tools are stopped and acknowledged) and exit 0\n"
+    "  SIGTERM, SIGINT  deactivate (running tools are stopped and acknowledged) and exit 0,\n"
+    "                   also when they cut the start or a reload short\n"
     "\n"
-    "Exit status: 0 after SIGTERM or SIGINT; 1 when no usable configuration loads\n"
-    "or observation cannot start (the lines before say why); 2 for a wrong option.\n";
+    "Exit status: 0 after SIGTERM or SIGINT; 1 when another event manager runs, the\n"
+    "single-instance lock cannot be taken, no usable configuration loads or observation\n"
+    "cannot start (the lines before say why); 2 for a wrong option.\n";
 
 } // namespace
 
 int main(int argc, char** argv) {
+    // Before anything opens a file that could become standard output.
+    OpenClosedStandardDescriptors();
+    // A reader that went away costs lines, never the observation; tools are
+    // started with the default dispositions whatever this process ignores.
+    std::signal(SIGPIPE, SIG_IGN);
     if (argc > 1) {
         if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
             std::fputs(Usage, stdout);
@@ -51,7 +64,8 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    ConsoleLog log(stdout);
+    LineWriter output(STDOUT_FILENO);
+    ConsoleLog log(output);
     const std::string settingsFile = DirectoryPart(ProgramPath()) + "/eventmanager.KAVELCFG";
     SetSettingsFilePath(settingsFile);
 
@@ -60,9 +74,11 @@ int main(int argc, char** argv) {
         log.WriteLine(LoadString(IDS_ONLY_ONE_INSTANCE));
         return 1;
     }
-    if (instanceLock.Result() == SingleInstanceLock::Outcome::Failed)
-        log.WriteLine("Running without the single-instance lock " + instanceLock.LockPath() + ": " +
-                      instanceLock.ErrorText());
+    if (instanceLock.Result() == SingleInstanceLock::Outcome::Failed) {
+        log.WriteLine("The single-instance lock " + instanceLock.LockPath() +
+                      " cannot be taken, so the observer does not start: " + instanceLock.ErrorText());
+        return 1;
+    }
 
     SignalPipe signals({SIGHUP, SIGTERM, SIGINT});
     WakeUpChannel wakeUp;
