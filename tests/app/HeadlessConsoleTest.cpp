@@ -20,38 +20,31 @@ namespace {
 using Lines = std::vector<std::string>;
 
 // A log into a pipe of one page; its lines once written, each checked for its time stamp.
-class PipeLog {
-public:
+struct PipeLog {
     explicit PipeLog(std::size_t maxLines = LineWriter::DefaultMaxLines) {
         int ends[2] = {-1, -1};
-        if (::pipe2(ends, O_CLOEXEC) == 0) {
-            m_Read.Reset(ends[0]);
-            m_Write.Reset(ends[1]);
-            ::fcntl(m_Write.Get(), F_SETPIPE_SZ, 4096);
-        }
-        Writer = std::make_unique<LineWriter>(m_Write.Get(), maxLines);
+        EXPECT_EQ(::pipe2(ends, O_CLOEXEC), 0);
+        ReadEnd.Reset(ends[0]);
+        WriteEnd.Reset(ends[1]);
+        ::fcntl(ends[1], F_SETPIPE_SZ, 4096);
+        Writer = std::make_unique<LineWriter>(ends[1], maxLines);
         Log = std::make_unique<ConsoleLog>(*Writer);
     }
 
-    // Fills the pipe, so that the writer waits until the test reads.
-    void Block() {
-        Prefill.assign(4096, 'p');
-        EXPECT_EQ(::write(m_Write.Get(), Prefill.data(), Prefill.size()), 4096);
-    }
     std::string Read(std::size_t size) {
         std::string text(size, '\0');
-        for (std::size_t done = 0; done < size;) {
-            const ssize_t got = ::read(m_Read.Get(), text.data() + done, size - done);
-            if (got <= 0)
-                return text.substr(0, done);
-            done += static_cast<std::size_t>(got);
+        std::size_t done = 0;
+        for (ssize_t got = 0; done < size; done += static_cast<std::size_t>(got)) {
+            if ((got = ::read(ReadEnd.Get(), text.data() + done, size - done)) <= 0)
+                break;
         }
+        text.resize(done);
         return text;
     }
 
     Lines Written() {
         Writer->Finish(std::chrono::milliseconds(20000));
-        m_Write.Reset();
+        WriteEnd.Reset();
         std::istringstream text(Read(1 << 20));
         const std::regex stamped(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}  (.*))");
         Lines lines;
@@ -63,13 +56,10 @@ public:
         return lines;
     }
 
-    std::string Prefill;
+    UniqueFd ReadEnd;
+    UniqueFd WriteEnd;
     std::unique_ptr<LineWriter> Writer;
     std::unique_ptr<ConsoleLog> Log;
-
-private:
-    UniqueFd m_Read;
-    UniqueFd m_Write;
 };
 
 void SetCell(ConsoleToolTable& table, int row, int column, const std::string& text) {
@@ -114,11 +104,12 @@ TEST(HeadlessConsole, EveryLineIsStampedAndRepeatsAreCountedUntilAnyOtherLine) {
 // Output nobody reads costs lines, counted once the reader catches up, never the caller's time.
 TEST(HeadlessConsole, LinesThatDoNotFitWhileNobodyReadsAreDroppedAndCounted) {
     PipeLog output(4);
-    output.Block();
+    const std::string full(4096, 'p');
+    ASSERT_EQ(::write(output.WriteEnd.Get(), full.data(), full.size()), 4096);
     constexpr int Produced = 20;
     for (int i = 0; i < Produced; ++i)
         output.Log->WriteLine("line " + std::to_string(i));
-    ASSERT_EQ(output.Read(output.Prefill.size()), output.Prefill);
+    ASSERT_EQ(output.Read(full.size()), full);
     ASSERT_TRUE(WaitUntil([&] { return output.Writer->Idle(); }, std::chrono::milliseconds(20000)));
     output.Log->WriteLine("after");
 

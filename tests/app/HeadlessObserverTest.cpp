@@ -29,7 +29,7 @@ using std::chrono::milliseconds;
 
 constexpr std::uint32_t EventInput = 0x10;
 constexpr std::uint32_t AckOutput = 0x24;
-constexpr std::uint32_t Bit0 = 1u, Bit14 = 1u << 14, Bit15 = 1u << 15;
+constexpr std::uint32_t Bit14 = 1u << 14, Bit15 = 1u << 15;
 constexpr milliseconds Deadline{20000};
 const std::string LockPath = std::string("/tmp/") + SingleInstanceLock::DefaultName + ".lock";
 
@@ -96,22 +96,30 @@ protected:
 struct OutputCase {
     const char* Name;
     Output Reader;
+    std::vector<int> Closed; // standard descriptors closed at the start
 };
 
 class HeadlessOutputTest : public HeadlessObserverTest, public ::testing::WithParamInterface<OutputCase> {};
 
-// Lost or blocked output never stops observation, a reload or a stop; tools
-// that run when a signal comes are ended and acknowledged.
+// Lost, blocked or closed output never stops observation, a reload or a stop, and
+// no file the observer opens (the lock first) receives it; tools that run when a
+// signal comes are ended and acknowledged.
 TEST_P(HeadlessOutputTest, ObservesReloadsOnHangUpAndStopsOnTerminateWhateverBecomesOfTheOutput) {
     SimulationAreas areas(DefaultInputBufferName, DefaultOutputBufferName);
     if (!areas.Valid())
         GTEST_SKIP() << "a simulator runs on this machine";
     WriteConfiguration(true);
     areas.WriteInput(EventInput, Bit15);
+    std::filesystem::remove(LockPath);
 
-    ChildProcess observer({Observer}, {"", ChildProcess::ErrorOutput::Captured, GetParam().Reader, {}});
+    ChildProcess observer({Observer},
+                          {"", ChildProcess::ErrorOutput::Captured, GetParam().Reader, GetParam().Closed});
     // Active once the acknowledge variable was made equal to the event variable.
     ASSERT_TRUE(AcknowledgesAll(areas)) << observer.Output();
+    for (const int descriptor : GetParam().Closed) {
+        const auto path = "/proc/" + std::to_string(observer.Pid()) + "/fd/" + std::to_string(descriptor);
+        EXPECT_EQ(std::filesystem::read_symlink(path), "/dev/null") << descriptor;
+    }
 
     const pid_t first = StartTool(areas);
     ASSERT_GT(first, 0);
@@ -127,8 +135,9 @@ TEST_P(HeadlessOutputTest, ObservesReloadsOnHangUpAndStopsOnTerminateWhateverBec
     EXPECT_EQ(observer.WaitForExit(Deadline), 0) << observer.Output();
     EXPECT_EQ(areas.ReadOutput(AckOutput), Bit15 | Bit14);
     EXPECT_TRUE(WaitUntil([&] { return !Alive(second); }, Deadline));
+    EXPECT_EQ(std::filesystem::file_size(LockPath), 0u);
 
-    if (GetParam().Reader != Output::Test)
+    if (GetParam().Reader != Output::Test || !GetParam().Closed.empty())
         return;
     ExpectStampedLines(observer.Output());
     for (const char* text : {"SIGHUP: reloading", "Tool 1 (bit 0): 1 calls", "Observation stopped"})
@@ -136,9 +145,11 @@ TEST_P(HeadlessOutputTest, ObservesReloadsOnHangUpAndStopsOnTerminateWhateverBec
 }
 
 INSTANTIATE_TEST_SUITE_P(Output, HeadlessOutputTest,
-                         ::testing::Values(OutputCase{"Read", Output::Test},
-                                           OutputCase{"ReaderGone", Output::Gone},
-                                           OutputCase{"NeverRead", Output::Never}),
+                         ::testing::Values(OutputCase{"Read", Output::Test, {}},
+                                           OutputCase{"ReaderGone", Output::Gone, {}},
+                                           OutputCase{"NeverRead", Output::Never, {}},
+                                           OutputCase{"AllClosed", Output::Test, {0, 1, 2}},
+                                           OutputCase{"OutputAndErrorClosed", Output::Test, {1, 2}}),
                          [](const auto& info) { return std::string(info.param.Name); });
 
 // A controller that accepts the connection and never answers stalls the summary
@@ -161,28 +172,6 @@ TEST_F(HeadlessObserverTest, TerminateDuringAStalledStartUpExitsCleanly) {
     observer.Signal(SIGTERM);
     EXPECT_EQ(observer.WaitForExit(Deadline), 0) << observer.Output();
     EXPECT_NE(observer.Output().find("SIGTERM"), std::string::npos) << observer.Output();
-}
-
-// Started with standard descriptors closed, the observer puts /dev/null in their
-// place, so no file it opens (the lock first) receives its output.
-TEST_F(HeadlessObserverTest, StartedWithStandardDescriptorsClosedItWritesIntoNoFileOfItsOwn) {
-    SimulationAreas areas(DefaultInputBufferName, DefaultOutputBufferName);
-    if (!areas.Valid())
-        GTEST_SKIP() << "a simulator runs on this machine";
-    WriteConfiguration(true);
-    for (const std::vector<int>& closed : {std::vector<int>{0, 1, 2}, std::vector<int>{1, 2}}) {
-        std::filesystem::remove(LockPath);
-        areas.ToggleInputBit(EventInput, 15);
-        ChildProcess observer({Observer}, {"", ChildProcess::ErrorOutput::Captured, Output::Test, closed});
-        ASSERT_TRUE(AcknowledgesAll(areas)) << closed.size();
-        for (const int descriptor : closed) {
-            const auto path = "/proc/" + std::to_string(observer.Pid()) + "/fd/" + std::to_string(descriptor);
-            EXPECT_EQ(std::filesystem::read_symlink(path), "/dev/null") << descriptor;
-        }
-        observer.Signal(SIGTERM);
-        EXPECT_EQ(observer.WaitForExit(Deadline), 0);
-        EXPECT_EQ(std::filesystem::file_size(LockPath), 0u) << closed.size();
-    }
 }
 
 struct LockCase {
