@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QScrollBar>
 #include <QStyleHints>
 
 #include <algorithm>
@@ -425,7 +426,9 @@ void CGridCtrl::EnableTitleTips(bool on) {
 
 void CGridCtrl::changeEvent(QEvent* event) {
     QAbstractScrollArea::changeEvent(event);
-    if (event->type() == QEvent::FontChange) {
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow()) {
+        HideTitleTip();
+    } else if (event->type() == QEvent::FontChange) {
         SetGridFont(ToLogFont(font()));
     } else if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange) {
         // Colours that followed the system follow its change; chosen ones stay.

@@ -230,6 +230,7 @@ void CGridCtrl::MoveFocusByKey(GridCellId next, bool shift) {
 
 void CGridCtrl::focusOutEvent(QFocusEvent* event) {
     QAbstractScrollArea::focusOutEvent(event);
+    HideTitleTip();
     // The auto-scroll drag ends when another window takes the mouse.
     if (event->reason() == Qt::PopupFocusReason || event->reason() == Qt::ActiveWindowFocusReason) {
         StopMouseAction();

@@ -4,6 +4,7 @@
 #include "grid/GridInPlaceEdit.h"
 #include "grid/GridTitleTip.h"
 
+#include <QCursor>
 #include <QFontMetrics>
 #include <QMouseEvent>
 #include <QWheelEvent>
@@ -88,6 +89,15 @@ void CGridCtrl::HideTitleTip() {
     if (m_TitleTip != nullptr) {
         m_TitleTip->Hide();
     }
+}
+
+bool CGridCtrl::viewportEvent(QEvent* event) {
+    // Leaving the grid for its own tip is not leaving it.
+    if (event->type() == QEvent::Leave && m_TitleTip != nullptr &&
+        !m_TitleTip->geometry().contains(QCursor::pos())) {
+        HideTitleTip();
+    }
+    return QAbstractScrollArea::viewportEvent(event);
 }
 
 bool CGridCtrl::IsTitleTipShown() const {

@@ -32,6 +32,10 @@ void CGridTitleTip::Show(const QRect& hoverRect, const QRect& tipRect, const QSt
 }
 
 void CGridTitleTip::Hide() {
+    if (m_ButtonDown && (QGuiApplication::mouseButtons() & Qt::LeftButton)) {
+        return;
+    }
+    m_ButtonDown = false;
     if (isVisible()) {
         hide();
     }
@@ -54,6 +58,11 @@ void CGridTitleTip::paintEvent(QPaintEvent*) {
 }
 
 void CGridTitleTip::mouseMoveEvent(QMouseEvent* event) {
+    if (m_ButtonDown) {
+        // A drag that began on the tip is the grid's drag.
+        PassToOwner(event);
+        return;
+    }
     const QPoint global = event->globalPosition().toPoint();
     if (m_HoverRect.contains(m_Owner->mapFromGlobal(global))) {
         return;
@@ -77,15 +86,23 @@ void CGridTitleTip::PassToOwner(QMouseEvent* event) {
 }
 
 void CGridTitleTip::mousePressEvent(QMouseEvent* event) {
-    Hide();
+    m_ButtonDown = event->button() == Qt::LeftButton || m_ButtonDown;
     PassToOwner(event);
 }
 
 void CGridTitleTip::mouseReleaseEvent(QMouseEvent* event) {
+    if (!(event->buttons() & Qt::LeftButton)) {
+        m_ButtonDown = false;
+        Hide();
+    }
     PassToOwner(event);
 }
 
 void CGridTitleTip::mouseDoubleClickEvent(QMouseEvent* event) {
+    mousePressEvent(event);
+}
+
+void CGridTitleTip::leaveEvent(QEvent*) {
+    // The tip covers its whole cell, so a pointer that leaves the tip has left the cell too.
     Hide();
-    PassToOwner(event);
 }

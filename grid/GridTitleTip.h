@@ -17,6 +17,8 @@ public:
     // Places the tip over tipRect (owner coordinates) and shows it without taking the focus.
     void Show(const QRect& hoverRect, const QRect& tipRect, const QString& text, const QFont& font,
               const QColor& textColour, const QColor& backColour, int margin, unsigned format);
+    // While a button pressed on the tip is down the tip stays until its release, so that the window
+    // system gives the release to the tip and the tip passes press and release on as a pair.
     void Hide();
     const QRect& HoverRect() const { return m_HoverRect; }
     const QString& TipText() const { return m_Text; }
@@ -27,6 +29,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
 private:
     void PassToOwner(QMouseEvent* event);
@@ -39,4 +42,5 @@ private:
     QColor m_BackColour;
     int m_Margin = 0;
     unsigned m_Format = 0;
+    bool m_ButtonDown = false;
 };

@@ -4,11 +4,14 @@
 #include "grid/GridTitleTip.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -288,4 +291,63 @@ TEST(GridSorting, HeaderClickSortsTheRowsByText) {
     Click(grid->viewport(), CellCentre(*grid, 0, 1));
     EXPECT_FALSE(grid->GetSortAscending());
     EXPECT_EQ(grid->GetItemText(1, 1), "pear");
+}
+
+TEST(GridTitleTips, TheTipGoesWhenThePointerFocusScrollOrWindowMovesOn) {
+    const std::pair<const char*, std::function<void(CGridCtrl&, QWidget&)>> cases[] = {
+        {"pointer leaves the tip",
+         [](CGridCtrl& grid, QWidget&) {
+             QEvent leave(QEvent::Leave);
+             QApplication::sendEvent(grid.GetTitleTip(), &leave);
+         }},
+        {"pointer leaves the grid",
+         [](CGridCtrl& grid, QWidget&) {
+             QEvent leave(QEvent::Leave);
+             QApplication::sendEvent(grid.viewport(), &leave);
+         }},
+        {"grid loses the focus", [](CGridCtrl&, QWidget& other) { other.setFocus(); }},
+        {"grid scrolls",
+         [](CGridCtrl& grid, QWidget&) { grid.verticalScrollBar()->setValue(TestRowHeight); }},
+        {"window deactivates",
+         [](CGridCtrl& grid, QWidget&) {
+             QEvent change(QEvent::ActivationChange);
+             QApplication::setActiveWindow(nullptr);
+             QApplication::sendEvent(&grid, &change);
+         }},
+    };
+    for (const auto& [name, act] : cases) {
+        SCOPED_TRACE(name);
+        QWidget window;
+        auto* grid = new CGridCtrl(40, 3, 1, 1, &window);
+        auto* other = new QLineEdit(&window);
+        grid->setGeometry(0, 0, 300, 200);
+        other->setGeometry(0, 210, 300, 20);
+        grid->SetItemText(2, 2, "This text is far wider than its column");
+        window.resize(300, 240);
+        window.show();
+        QApplication::setActiveWindow(&window);
+        grid->setFocus();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        grid->ResetScrollBars();
+        Hover(grid->viewport(), CellCentre(*grid, 2, 2));
+        ASSERT_TRUE(grid->IsTitleTipShown());
+        act(*grid, *other);
+        EXPECT_FALSE(grid->IsTitleTipShown());
+    }
+}
+
+TEST(GridTitleTips, AClickOnTheTipIsAClickOnTheGrid) {
+    auto grid = MakeGrid(6, 3, 1, 1);
+    UseToolTableSettings(*grid);
+    grid->SetItemText(2, 2, "This text is far wider than sixty pixels");
+    Hover(grid->viewport(), CellCentre(*grid, 2, 2));
+    ASSERT_TRUE(grid->IsTitleTipShown());
+    CGridTitleTip* tip = grid->GetTitleTip();
+    const QPoint onTip(5, tip->height() / 2);
+    QTest::mousePress(tip, Qt::LeftButton, Qt::NoModifier, onTip);
+    QTest::mouseRelease(tip, Qt::LeftButton, Qt::NoModifier, onTip);
+    EXPECT_FALSE(grid->IsTitleTipShown());
+    EXPECT_EQ(grid->GetSelectedCells(), RowCells(2, 1, 2));
+    QTest::keyClick(grid.get(), Qt::Key_Down);
+    EXPECT_EQ(grid->GetSelectedCells(), RowCells(3, 1, 2));
 }
