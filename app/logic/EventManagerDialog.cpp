@@ -32,6 +32,8 @@ constexpr std::uint16_t AllLocked = 255;
 constexpr std::uint16_t ObservingCode = 127;
 constexpr std::uint16_t BrowseLockBit = 1;
 constexpr std::uint16_t ComboLockBit = 2;
+// A failed load locks everything but "...", so that another file can be chosen.
+constexpr std::uint16_t LoadFailedCode = AllLocked & ~BrowseLockBit;
 constexpr std::uint16_t StartOptionLockBits = 4 | 8 | 16;
 constexpr unsigned CentredFormat = DT_CENTER | ToolCellLine;
 
@@ -165,13 +167,15 @@ void EventManagerDialog::OnRereadConfiguration() {
 }
 
 void EventManagerDialog::LoadConfiguration() {
-    const WaitCursor cursor(m_Controls);
     // A reload starts from fresh slots: a run whose program was missing no longer
     // blocks its slot once the program is there.
     if (ObservationActive == 0)
         ResetToolRuns(*this);
     bool activationAllowed = false;
-    bool loaded = ReadConfigurationFiles();
+    // The wait cursor shows the loading, not the time the user takes to choose a file.
+    bool loaded = EnsureConfigurationPath();
+    const WaitCursor cursor(m_Controls);
+    loaded = loaded && ReadConfigurationFiles();
     if (loaded) {
         m_Controls.SetEditText(IDC_CONFIGURATION_PATH, Settings.PathToKavelCfg);
         ControlStateCode &= ~BrowseLockBit;
@@ -185,7 +189,7 @@ void EventManagerDialog::LoadConfiguration() {
         PrepareToolSlots();
         activationAllowed = ResolveVariables();
     } else {
-        ControlStateCode = AllLocked;
+        ControlStateCode = LoadFailedCode;
         ShowSystemMessage(this, IDS_CONFIGURATION_FILE_INVALID, Settings.PathToKavelCfg, MB_ICONEXCLAMATION,
                           false);
     }
@@ -194,12 +198,16 @@ void EventManagerDialog::LoadConfiguration() {
     UpdateControlStates();
 }
 
+bool EventManagerDialog::EnsureConfigurationPath() {
+    if (!Settings.PathToKavelCfg.empty() && FileExists(Settings.PathToKavelCfg))
+        return true;
+    if (!ChooseConfigurationFile(Settings.PathToKavelCfg))
+        return false;
+    SaveSettings(Settings);
+    return true;
+}
+
 bool EventManagerDialog::ReadConfigurationFiles() {
-    if (Settings.PathToKavelCfg.empty() || !FileExists(Settings.PathToKavelCfg)) {
-        if (!ChooseConfigurationFile(Settings.PathToKavelCfg))
-            return false;
-        SaveSettings(Settings);
-    }
     // Both readers take the path from the settings file, so a path that did not
     // reach it (a write that failed) would load another file than the one shown.
     std::string storedPath;

@@ -83,6 +83,8 @@ private:
     bool OnOwnThread() const { return std::this_thread::get_id() == m_OwnThread; }
     void AppendMessageLine(const std::string& text);
     void ResetLastValuesAndReload();
+    // Asks for a project file when the settings name none that exists.
+    bool EnsureConfigurationPath();
     bool ReadConfigurationFiles();
     bool OfferConfigurations();
     void SelectConfigurationInUse();

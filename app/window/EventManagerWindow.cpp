@@ -12,6 +12,7 @@
 #include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QShortcut>
 #include <QStyle>
@@ -385,6 +386,20 @@ void EventManagerWindow::OnHelp() {
     if (FileExists(path) && QDesktopServices::openUrl(QUrl::fromLocalFile(FromText(path))))
         return;
     ShowSystemMessage(this, IDS_HELP_FILE_MISSING, path, MB_ICONHAND, true);
+}
+
+void EventManagerWindow::keyPressEvent(QKeyEvent* event) {
+    // Enter clicks the default button while it can be clicked; otherwise it closes
+    // the window as OK does, where a plain dialog would swallow the key.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (!enter || (event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+        QDialog::keyPressEvent(event);
+        return;
+    }
+    if (m_ActivateButton.isVisible() && m_ActivateButton.isEnabled())
+        m_ActivateButton.click();
+    else
+        accept();
 }
 
 void EventManagerWindow::contextMenuEvent(QContextMenuEvent* event) {

@@ -35,8 +35,10 @@ TEST_F(LoadConfigurationTest, FirstStartWithoutSettingsAsksForAFileAndLocksWhenC
     EXPECT_EQ(request.InitialFileName, "*.ADPXML");
 
     EXPECT_TRUE(HasLine("Error ! The contents of the configuration file  is not valid !"));
-    EXPECT_EQ(Dialog->ControlStateCode, 255);
-    EXPECT_TRUE(EnabledControls(Controls).empty());
+    // Everything is locked but "...", so that another file can still be chosen.
+    EXPECT_EQ(Dialog->ControlStateCode, 254);
+    EXPECT_EQ(EnabledControls(Controls), std::vector<int>{IDC_BROWSE_CONFIGURATION});
+    EXPECT_EQ(Controls.WaitCursorDuringDialog, 0) << "no wait cursor while the user chooses";
     EXPECT_FALSE(Controls.IsShown(IDC_REREAD_CONFIGURATION));
     EXPECT_EQ(Controls.MinimizeCount, 0);
     EXPECT_EQ(Dialog->ObservationActive, 0);
@@ -99,8 +101,8 @@ TEST_F(LoadConfigurationTest, TheOnlyConfigurationLackingAckVarLeavesNothingToCh
 
     EXPECT_TRUE(Controls.ComboItems.empty());
     EXPECT_TRUE(HasLine(InvalidFileLine(settings.PathToKavelCfg)));
-    EXPECT_EQ(Dialog->ControlStateCode, 255);
-    EXPECT_TRUE(EnabledControls(Controls).empty());
+    EXPECT_EQ(Dialog->ControlStateCode, 254);
+    EXPECT_EQ(EnabledControls(Controls), std::vector<int>{IDC_BROWSE_CONFIGURATION});
 }
 
 TEST_F(LoadConfigurationTest, ResultingControlStatesEnableExactlyTheirControls) {
@@ -110,6 +112,7 @@ TEST_F(LoadConfigurationTest, ResultingControlStatesEnableExactlyTheirControls) 
     };
     const Case cases[] = {
         {255, {}},
+        {254, {IDC_BROWSE_CONFIGURATION}},
         {160,
          {IDC_BROWSE_CONFIGURATION, IDC_USE_CONFIGURATION, IDC_START_ON_OPEN, IDC_MINIMIZE_ON_START,
           IDC_USE_SIMULATION, IDC_ACTIVATE_OBSERVATION}},
@@ -154,7 +157,7 @@ TEST_F(LoadConfigurationTest, AProjectFileBrokenSinceTheLastLoadKeepsWhatTheTabl
     Workspace.WriteFile("project.ADPXML", "<AdvancedPara><KavelPara>");
     Dialog->OnRereadConfiguration();
 
-    EXPECT_EQ(Dialog->ControlStateCode, 255);
+    EXPECT_EQ(Dialog->ControlStateCode, 254);
     EXPECT_TRUE(HasLine(InvalidFileLine(project)));
     EXPECT_EQ(Controls.ComboTexts(), std::vector<std::string>{"Standard"});
     EXPECT_EQ(Table.Text(1, 2), toolText);
@@ -171,7 +174,7 @@ TEST_F(LoadConfigurationTest, APathTheSettingsFileCannotHoldIsNotLoadedInsteadOf
     Controls.FileAnswers.push_back(odd);
     Dialog->OnBrowseConfiguration();
 
-    EXPECT_EQ(Dialog->ControlStateCode, 255);
+    EXPECT_EQ(Dialog->ControlStateCode, 254);
     EXPECT_TRUE(HasLine(InvalidFileLine(odd)));
     EXPECT_EQ(Workspace.StoredSettings().PathToKavelCfg, stored);
     EXPECT_NE(Controls.EditTexts[IDC_CONFIGURATION_PATH], odd);

@@ -2,6 +2,7 @@
 
 #include "app/logic/DialogControls.h"
 
+#include <algorithm>
 #include <atomic>
 #include <deque>
 #include <functional>
@@ -65,6 +66,7 @@ public:
     }
     std::optional<std::string> ChooseOpenFile(const OpenFileRequest& request) override {
         FileRequests.push_back(request);
+        WaitCursorDuringDialog = std::max(WaitCursorDuringDialog, WaitCursorDepth);
         if (FileAnswers.empty())
             return std::nullopt;
         auto answer = FileAnswers.front();
@@ -114,6 +116,7 @@ public:
     std::deque<std::optional<std::string>> FileAnswers;
     int WaitCursorDepth = 0;
     int WaitCursorShown = 0;
+    int WaitCursorDuringDialog = 0;
     std::atomic<int> MessagePosts{0};
     std::atomic<int> RefreshPosts{0};
 };

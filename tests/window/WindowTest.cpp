@@ -38,11 +38,16 @@ bool PumpUntil(const std::function<bool()>& condition) {
 }
 
 // Answers the next modal file dialog with Cancel.
+// Whether the wait cursor covered the last file dialog that CancelNextFileDialog closed.
+bool WaitCursorOverDialog = false;
+
 void CancelNextFileDialog() {
     QTimer::singleShot(50, [] {
         for (QWidget* widget : QApplication::topLevelWidgets())
-            if (auto* dialog = qobject_cast<QFileDialog*>(widget); dialog && dialog->isVisible())
+            if (auto* dialog = qobject_cast<QFileDialog*>(widget); dialog && dialog->isVisible()) {
+                WaitCursorOverDialog = QApplication::overrideCursor() != nullptr;
                 dialog->reject();
+            }
     });
 }
 
@@ -157,8 +162,10 @@ TEST_F(WindowTest, ToolTableShowsSixteenNumberedRowsAndSelectsWholeRows) {
 TEST_F(WindowTest, WithoutSettingsTheFileDialogOpensAndCancellingLocksTheWindow) {
     CancelNextFileDialog();
     Open();
-    EXPECT_EQ(Window->Logic().ControlStateCode, 255);
-    EXPECT_EQ(EnabledPattern(), "0000000");
+    EXPECT_FALSE(WaitCursorOverDialog) << "the wait cursor shows loading, not choosing";
+    // Locked but for "...": another file can be chosen without editing the settings.
+    EXPECT_EQ(Window->Logic().ControlStateCode, 254);
+    EXPECT_EQ(EnabledPattern(), "1000000");
     EXPECT_TRUE(Control(IDC_TOOL_TABLE)->isEnabled());
     EXPECT_TRUE(Control(IDC_DELETE_MESSAGES)->isEnabled());
     EXPECT_FALSE(Control(IDC_REREAD_CONFIGURATION)->isVisible());
@@ -200,6 +207,31 @@ TEST_F(WindowTest, StartOptionsMinimiseAndObserveOnlyWithARunnableConfiguration)
         EXPECT_EQ(EnabledPattern(), withTool ? "0000001" : "1111100");
         EXPECT_EQ(Window->isMinimized(), withTool);
         EXPECT_EQ(Window->Logic().ObservationActive, withTool ? 1 : 0);
+        Window.reset();
+    }
+}
+
+// Enter clicks Activate while it can be clicked; otherwise it closes the window
+// as OK does, whichever control has the focus.
+TEST_F(WindowTest, EnterActivatesWhileItCanAndOtherwiseClosesAsOK) {
+    const struct {
+        const char* Name;
+        const char* Tool;
+        int ActivateOnStart;
+        bool Closes;
+    } cases[] = {
+        {"ready", "true", 0, false},
+        {"observing", "true", 1, true},
+        {"nothing to observe", "", 0, true},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.Name);
+        Project("/bin", test.Tool, "", test.ActivateOnStart);
+        Open();
+        QTest::keyClick(&Messages(), Qt::Key_Return);
+        EXPECT_EQ(Window->isHidden(), test.Closes);
+        EXPECT_EQ(Window->result(), test.Closes ? QDialog::Accepted : QDialog::Rejected);
+        EXPECT_EQ(Window->Logic().ObservationActive, test.Closes ? 0 : 1);
         Window.reset();
     }
 }
