@@ -263,6 +263,11 @@ private:
     void StopMouseAction();
     int ColumnBorderAt(QPoint point) const;
     int RowBorderAt(QPoint point) const;
+    int NearestBorder(const std::vector<int>& sizes, int fixedCount, int firstVisible, int lastVisible,
+                      int position) const;
+    bool BeginSizing(QPoint point);
+    int SizingLineAt(QPoint point) const;
+    void EndSizing(QPoint point);
     void UpdateCursorAndTip(QPoint point);
     void ShowTitleTip(GridCellId cell);
     void HideTitleTip();

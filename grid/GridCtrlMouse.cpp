@@ -116,19 +116,9 @@ void CGridCtrl::mousePressEvent(QMouseEvent* event) {
     m_LastMousePoint = point;
     m_LeftClickDownCell = GetCellFromPt(point);
 
-    if (m_MouseMode == MouseMode::PrepareSizeColumn || m_MouseMode == MouseMode::PrepareSizeRow) {
-        const bool columns = m_MouseMode == MouseMode::PrepareSizeColumn;
-        m_SizingIndex = columns ? ColumnBorderAt(point) : RowBorderAt(point);
-        QPoint origin;
-        if (m_SizingIndex >= 0 &&
-            GetCellOrigin(columns ? 0 : m_SizingIndex, columns ? m_SizingIndex : 0, origin)) {
-            m_SizingStart = columns ? origin.x() : origin.y();
-            m_SizingLine = std::max(columns ? point.x() : point.y(), m_SizingStart);
-            m_MouseMode = columns ? MouseMode::SizingColumn : MouseMode::SizingRow;
-            viewport()->update();
-            return;
-        }
-        m_MouseMode = MouseMode::Nothing;
+    if ((m_MouseMode == MouseMode::PrepareSizeColumn || m_MouseMode == MouseMode::PrepareSizeRow) &&
+        BeginSizing(point)) {
+        return;
     }
 
     const GridCellId id = m_LeftClickDownCell;
@@ -205,14 +195,10 @@ void CGridCtrl::mouseMoveEvent(QMouseEvent* event) {
         UpdateCursorAndTip(point);
         return;
     }
-    const QRect client = viewport()->rect();
     switch (m_MouseMode) {
     case MouseMode::SizingColumn:
-        m_SizingLine = std::clamp(point.x(), m_SizingStart, std::max(m_SizingStart, client.right()));
-        viewport()->update();
-        return;
     case MouseMode::SizingRow:
-        m_SizingLine = std::clamp(point.y(), m_SizingStart, std::max(m_SizingStart, client.bottom()));
+        m_SizingLine = SizingLineAt(point);
         viewport()->update();
         return;
     case MouseMode::PrepareEdit: {
@@ -287,16 +273,12 @@ void CGridCtrl::mouseReleaseEvent(QMouseEvent* event) {
         return;
     }
     const MouseMode mode = m_MouseMode;
-    const int sizingIndex = m_SizingIndex;
-    const int sizingStart = m_SizingStart;
+    if (mode == MouseMode::SizingColumn || mode == MouseMode::SizingRow) {
+        EndSizing(point);
+        return;
+    }
     StopMouseAction();
     switch (mode) {
-    case MouseMode::SizingColumn:
-        SetColumnWidth(sizingIndex, std::max(0, point.x() - sizingStart));
-        break;
-    case MouseMode::SizingRow:
-        SetRowHeight(sizingIndex, std::max(0, point.y() - sizingStart));
-        break;
     case MouseMode::PrepareEdit:
         if (cell != nullptr && id == m_LeftClickDownCell) {
             cell->OnClick(point - cellRect.topLeft());

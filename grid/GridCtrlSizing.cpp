@@ -94,22 +94,7 @@ int CGridCtrl::ColumnBorderAt(QPoint point) const {
         return -1;
     }
     const GridCellRange visible = GetVisibleNonFixedCellRange();
-    long long right = 0;
-    const auto near = [&](int col) {
-        right += m_ColumnWidths[std::size_t(col)];
-        return m_ColumnWidths[std::size_t(col)] > 0 && std::abs(point.x() - right) < m_ResizeCaptureRange;
-    };
-    for (int col = 0; col < m_FixedColumnCount; ++col) {
-        if (near(col)) {
-            return col;
-        }
-    }
-    for (int col = visible.MinCol; col >= 0 && col <= visible.MaxCol; ++col) {
-        if (near(col)) {
-            return col;
-        }
-    }
-    return -1;
+    return NearestBorder(m_ColumnWidths, m_FixedColumnCount, visible.MinCol, visible.MaxCol, point.x());
 }
 
 int CGridCtrl::RowBorderAt(QPoint point) const {
@@ -117,20 +102,67 @@ int CGridCtrl::RowBorderAt(QPoint point) const {
         return -1;
     }
     const GridCellRange visible = GetVisibleNonFixedCellRange();
-    long long bottom = 0;
-    const auto near = [&](int row) {
-        bottom += m_RowHeights[std::size_t(row)];
-        return m_RowHeights[std::size_t(row)] > 0 && std::abs(point.y() - bottom) < m_ResizeCaptureRange;
+    return NearestBorder(m_RowHeights, m_FixedRowCount, visible.MinRow, visible.MaxRow, point.y());
+}
+
+int CGridCtrl::NearestBorder(const std::vector<int>& sizes, int fixedCount, int firstVisible, int lastVisible,
+                             int position) const {
+    // The nearest border in reach wins; of two equally near the later one, so that a narrow column
+    // (row) stays reachable beside its neighbour.
+    int best = -1;
+    long long bestDistance = m_ResizeCaptureRange;
+    long long edge = 0;
+    const auto consider = [&](int index) {
+        edge += sizes[std::size_t(index)];
+        const long long distance = std::abs(position - edge);
+        if (sizes[std::size_t(index)] > 0 && distance <= bestDistance && distance < m_ResizeCaptureRange) {
+            best = index;
+            bestDistance = distance;
+        }
     };
-    for (int row = 0; row < m_FixedRowCount; ++row) {
-        if (near(row)) {
-            return row;
-        }
+    for (int index = 0; index < fixedCount; ++index) {
+        consider(index);
     }
-    for (int row = visible.MinRow; row >= 0 && row <= visible.MaxRow; ++row) {
-        if (near(row)) {
-            return row;
-        }
+    for (int index = firstVisible; index >= 0 && index <= lastVisible; ++index) {
+        consider(index);
     }
-    return -1;
+    return best;
+}
+
+bool CGridCtrl::BeginSizing(QPoint point) {
+    const bool columns = m_MouseMode == MouseMode::PrepareSizeColumn;
+    m_SizingIndex = columns ? ColumnBorderAt(point) : RowBorderAt(point);
+    QPoint origin;
+    if (m_SizingIndex < 0 ||
+        !GetCellOrigin(columns ? 0 : m_SizingIndex, columns ? m_SizingIndex : 0, origin)) {
+        m_MouseMode = MouseMode::Nothing;
+        return false;
+    }
+    m_SizingStart = columns ? origin.x() : origin.y();
+    m_MouseMode = columns ? MouseMode::SizingColumn : MouseMode::SizingRow;
+    m_SizingLine = SizingLineAt(point);
+    viewport()->update();
+    return true;
+}
+
+int CGridCtrl::SizingLineAt(QPoint point) const {
+    // The line stays inside the client area and right of (below) the sized column's (row's) start,
+    // as a cursor confined there would; the new size is the line's distance from that start.
+    const bool columns = m_MouseMode == MouseMode::SizingColumn;
+    const int position = columns ? point.x() : point.y();
+    const int last = columns ? viewport()->rect().right() : viewport()->rect().bottom();
+    return std::clamp(position, m_SizingStart + 1, std::max(m_SizingStart + 1, last));
+}
+
+void CGridCtrl::EndSizing(QPoint point) {
+    const bool columns = m_MouseMode == MouseMode::SizingColumn;
+    const int size = SizingLineAt(point) - m_SizingStart;
+    const int index = m_SizingIndex;
+    StopMouseAction();
+    if (columns) {
+        SetColumnWidth(index, size);
+    } else {
+        SetRowHeight(index, size);
+    }
+    viewport()->update();
 }

@@ -252,6 +252,41 @@ TEST(GridSizing, BordersDragOnlyWhenAllowedAndADoubleClickFitsTheText) {
     EXPECT_EQ(grid->GetColumnWidth(1), grid->GetCell(3, 1)->CellExtent().width());
 }
 
+TEST(GridSizing, TheNewSizeIsWhereTheClampedLineStood) {
+    // Borders dragged past the client edge: the size stops at the edge, and at one pixel.
+    struct Case {
+        const char* Name;
+        bool Columns;
+        int Target; // x (columns) or y (rows) of the release, client coordinates
+        int Size;
+    };
+    const QSize area(400, 300);
+    const Case cases[] = {
+        {"column past the right edge", true, 2000, area.width() - 1 - TestColumnWidth},
+        {"column past the left edge", true, -300, 1},
+        {"row past the bottom edge", false, 2000, area.height() - 1 - TestRowHeight},
+        {"row past the top edge", false, -300, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        auto grid = MakeGrid(5, 3, 1, 1, area);
+        QWidget* client = grid->viewport();
+        const QPoint border =
+            c.Columns ? QPoint(2 * TestColumnWidth - 1, 10) : QPoint(10, 2 * TestRowHeight - 1);
+        const QPoint release = c.Columns ? QPoint(c.Target, 10) : QPoint(10, c.Target);
+        Hover(client, border);
+        Drag(client, border, release);
+        EXPECT_EQ(c.Columns ? grid->GetColumnWidth(1) : grid->GetRowHeight(1), c.Size);
+        // The border still belongs to the same column (row), which can be sized back.
+        const QPoint moved =
+            c.Columns ? QPoint(TestColumnWidth + c.Size, 10) : QPoint(10, TestRowHeight + c.Size);
+        Hover(client, moved);
+        const QPoint back = c.Columns ? QPoint(TestColumnWidth + 30, 10) : QPoint(10, TestRowHeight + 15);
+        Drag(client, moved, back);
+        EXPECT_EQ(c.Columns ? grid->GetColumnWidth(1) : grid->GetRowHeight(1), c.Columns ? 30 : 15);
+    }
+}
+
 TEST(GridSelection, DraggingBelowTheGridScrollsAndExtends) {
     auto grid = MakeGrid(200, 3, 1, 1, QSize(300, 200));
     QWidget* client = grid->viewport();
