@@ -179,6 +179,12 @@ void EventManagerWindow::SetUpToolTable() {
     m_Grid.SetColumnWidth(0, ColumnWidthFromPercent(gridWidth, 5));
     m_Grid.SetColumnWidth(1, ColumnWidthFromPercent(gridWidth, 10));
     m_Grid.SetColumnWidth(2, ColumnWidthFromPercent(gridWidth, 80));
+    // The rows share the control's height, so that all of them are in view at any font and display
+    // scale while the control keeps its place in the dialog.
+    m_Grid.ensurePolished();
+    const int rowHeight = std::max(1, m_Grid.contentsRect().height() / m_Grid.GetRowCount());
+    for (int row = 0; row < m_Grid.GetRowCount(); ++row)
+        m_Grid.SetRowHeight(row, rowHeight);
     m_Grid.SetRedraw(true, true);
 
     const std::pair<unsigned, unsigned> headers[] = {
@@ -374,6 +380,17 @@ void EventManagerWindow::reject() {
     m_Closed = true;
     m_Logic->OnCancel();
     QDialog::reject();
+}
+
+void EventManagerWindow::Stop() {
+    while (QWidget* popup = QApplication::activePopupWidget())
+        popup->close();
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<QDialog*>(widget);
+        if (dialog != nullptr && dialog != this && dialog->isVisible())
+            dialog->reject();
+    }
+    reject();
 }
 
 void EventManagerWindow::ShowAboutBox() {

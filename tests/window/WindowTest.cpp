@@ -4,6 +4,7 @@
 #include "app/window/EventManagerWindow.h"
 #include "tests/app/SimulationAreas.h"
 #include "tests/app/TestWorkspace.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/WaitUntil.h"
 
 #include <QAbstractButton>
@@ -157,6 +158,45 @@ TEST_F(WindowTest, ToolTableShowsSixteenNumberedRowsAndSelectsWholeRows) {
     EXPECT_EQ(grid.GetSelectedCells(), (std::vector<GridCellId>{{3, 1}, {3, 2}}));
     QTest::keyClick(&grid, Qt::Key_X);
     EXPECT_EQ(grid.GetInPlaceEdit(), nullptr) << "the table cannot be edited";
+}
+
+// All 17 rows in view without a scroll bar, at whatever scale this process runs.
+TEST_F(WindowTest, ToolTableShowsAllItsRowsWithoutAScrollBar) {
+    Window = std::make_unique<EventManagerWindow>();
+    Window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Window.get()));
+    CGridCtrl& grid = Window->Grid();
+    EXPECT_FALSE(grid.IsVScrollBarShown());
+    EXPECT_FALSE(grid.IsHScrollBarShown());
+    EXPECT_LE(grid.GetVirtualHeight(), grid.viewport()->height());
+    const int textHeight = QFontMetrics(grid.GetCell(1, 2)->FontObject()).height();
+    for (int row = 0; row < grid.GetRowCount(); ++row) {
+        QRect rect;
+        ASSERT_TRUE(grid.GetCellRect(row, 2, rect)) << row;
+        EXPECT_LE(rect.bottom(), grid.viewport()->height() - 1) << row;
+        EXPECT_GE(rect.height(), textHeight + 2) << row;
+    }
+    // Page Down goes from the first row straight to the last, which leaves the first in view.
+    grid.setFocus();
+    grid.SetFocusCell(1, 2);
+    QTest::keyClick(&grid, Qt::Key_PageDown);
+    EXPECT_EQ(grid.GetFocusCell().Row, 16);
+    EXPECT_EQ(grid.GetTopLeftNonFixedCell().Row, 1);
+}
+
+TEST_F(WindowTest, ToolTableFitsAtEveryDisplayScale) {
+    if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR"))
+        GTEST_SKIP() << "runs in the processes it starts";
+    for (const char* scale : {"1.25", "1.5", "2"}) {
+        SCOPED_TRACE(scale);
+        ChildProcess child({"/usr/bin/env", std::string("QT_SCALE_FACTOR=") + scale,
+                            "QT_QPA_PLATFORM=offscreen",
+                            QCoreApplication::applicationFilePath().toStdString(),
+                            "--gtest_filter=WindowTest.ToolTableShowsAllItsRowsWithoutAScrollBar"});
+        ASSERT_TRUE(child.Started());
+        const std::optional<int> code = child.WaitForExit(std::chrono::seconds(60));
+        EXPECT_EQ(code, 0) << child.Output();
+    }
 }
 
 TEST_F(WindowTest, WithoutSettingsTheFileDialogOpensAndCancellingLocksTheWindow) {
