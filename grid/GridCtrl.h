@@ -213,6 +213,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     bool viewportEvent(QEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -243,6 +244,7 @@ private:
     void OnDraw(QPainter& dc, const QRect& clip);
     void DrawBackground(QPainter& dc, const QRect& client, int fixedWidth, int fixedHeight, int rightEdge,
                         int bottomEdge);
+    void DrawFocusFrame(QPainter& dc);
     void DrawGridLines(QPainter& dc, const GridCellRange& visible, int fixedWidth, int fixedHeight,
                        int rightEdge, int bottomEdge);
 

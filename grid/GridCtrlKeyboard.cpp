@@ -228,9 +228,15 @@ void CGridCtrl::MoveFocusByKey(GridCellId next, bool shift) {
     EnsureVisible(next.Row, next.Col);
 }
 
+void CGridCtrl::focusInEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusInEvent(event);
+    RedrawCell(m_FocusCell.Row, m_FocusCell.Col);
+}
+
 void CGridCtrl::focusOutEvent(QFocusEvent* event) {
     QAbstractScrollArea::focusOutEvent(event);
     HideTitleTip();
+    RedrawCell(m_FocusCell.Row, m_FocusCell.Col);
     // The auto-scroll drag ends when another window takes the mouse.
     if (event->reason() == Qt::PopupFocusReason || event->reason() == Qt::ActiveWindowFocusReason) {
         StopMouseAction();

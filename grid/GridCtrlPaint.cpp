@@ -122,6 +122,8 @@ void CGridCtrl::OnDraw(QPainter& dc, const QRect& clip) {
         }
     }
 
+    DrawFocusFrame(dc);
+
     if ((m_MouseMode == MouseMode::SizingColumn || m_MouseMode == MouseMode::SizingRow) &&
         m_SizingLine >= 0) {
         dc.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
@@ -133,6 +135,23 @@ void CGridCtrl::OnDraw(QPainter& dc, const QRect& clip) {
         }
         dc.setCompositionMode(QPainter::CompositionMode_SourceOver);
     }
+}
+
+void CGridCtrl::DrawFocusFrame(QPainter& dc) {
+    QRect rect;
+    if (!hasFocus() || !GetCellRect(m_FocusCell.Row, m_FocusCell.Col, rect)) {
+        return;
+    }
+    // A dotted frame inside the cell's lines, in the colour of the text over the cell's fill, so that
+    // it shows inside a selection as well as outside.
+    const bool selected = IsCellSelected(m_FocusCell.Row, m_FocusCell.Col);
+    QPen pen(ToQColor(SystemColour(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT)), 0, Qt::DotLine);
+    pen.setCosmetic(true);
+    dc.save();
+    dc.setPen(pen);
+    dc.setBrush(Qt::NoBrush);
+    dc.drawRect(rect.adjusted(1, 1, -3, -3));
+    dc.restore();
 }
 
 void CGridCtrl::DrawBackground(QPainter& dc, const QRect& client, int fixedWidth, int fixedHeight,

@@ -112,6 +112,32 @@ TEST_F(GridDrawing, GridLinesFollowTheSetting) {
     }
 }
 
+// The focus cell shows a frame while the grid has the focus, inside a selection and outside it.
+TEST_F(GridDrawing, TheFocusCellIsFramedWhileTheGridHasTheFocus) {
+    QApplication::setActiveWindow(m_Grid.get());
+    m_Grid->setFocus();
+    ASSERT_TRUE(m_Grid->hasFocus());
+    const auto framePixels = [&](QColor fill) {
+        // Pixels of the cell's inner top edge (cell 2,2 spans x 120..179, y 40..59) not in its fill.
+        const QImage image = Render(*m_Grid);
+        int count = 0;
+        for (int x = 122; x < 176; ++x) {
+            count += Pixel(image, {x, 41}) != fill;
+        }
+        return count;
+    };
+    for (const bool selected : {false, true}) {
+        SCOPED_TRACE(selected);
+        const QColor fill = System(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW);
+        m_Grid->SetSelectedRange(selected ? GridCellRange{2, 1, 2, 3} : GridCellRange{});
+        m_Grid->SetFocusCell(2, 2);
+        m_Grid->setFocus();
+        EXPECT_GT(framePixels(fill), 10);
+        m_Grid->clearFocus();
+        EXPECT_EQ(framePixels(fill), 0);
+    }
+}
+
 TEST_F(GridDrawing, NothingIsDrawnWhileDrawingIsOff) {
     m_Grid->SetRedraw(false);
     QImage image(m_Grid->viewport()->size(), QImage::Format_RGB32);
