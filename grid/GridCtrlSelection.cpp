@@ -85,8 +85,21 @@ void CGridCtrl::SelectAllCells() {
     if (!m_SelectionEnabled) {
         return;
     }
+    GridCellRange all{m_FixedRowCount, m_FixedColumnCount, m_RowCount - 1, m_ColumnCount - 1};
+    // One row (column) at a time means all there is to select is the focus row (column).
+    if (m_SingleRowSelection) {
+        all.MinRow = all.MaxRow = m_FocusCell.Row;
+    }
+    if (m_SingleColumnSelection && !m_ListMode) {
+        all.MinCol = all.MaxCol = m_FocusCell.Col;
+    }
+    if ((m_SingleRowSelection || m_SingleColumnSelection) &&
+        (!m_FocusCell.IsValid() || m_FocusCell.Row < m_FixedRowCount ||
+         m_FocusCell.Col < m_FixedColumnCount)) {
+        return;
+    }
     emit GridNotification(GVN_SELCHANGING, m_FocusCell.Row, m_FocusCell.Col);
-    SelectCells({m_FixedRowCount, m_FixedColumnCount, m_RowCount - 1, m_ColumnCount - 1}, {});
+    SelectCells(all, {});
     emit GridNotification(GVN_SELCHANGED, m_FocusCell.Row, m_FocusCell.Col);
 }
 

@@ -62,6 +62,10 @@ TEST(GridSelection, ListModeClickSelectsExactlyOneRow) {
     // The header selects nothing in list mode.
     Click(client, CellCentre(*grid, 0, 2));
     EXPECT_EQ(grid->GetSelectedCells(), RowCells(3, 1, 2));
+    // Ctrl+A adds nothing to the one row.
+    grid->setFocus();
+    QTest::keyClick(grid.get(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(grid->GetSelectedCells(), RowCells(3, 1, 2));
 }
 
 TEST(GridSelection, CellModeDragSelectsARangeAndCtrlAAll) {
