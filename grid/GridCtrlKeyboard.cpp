@@ -49,8 +49,13 @@ void CGridCtrl::keyPressEvent(QKeyEvent* event) {
     const int key = event->key();
     const Qt::KeyboardModifiers modifiers = event->modifiers();
     const bool control = (modifiers & Qt::ControlModifier) != 0;
-    if ((key == Qt::Key_Tab || key == Qt::Key_Backtab) && m_HandleTabKey && !control) {
+    if (key == Qt::Key_Tab || key == Qt::Key_Backtab) {
         const bool forward = key == Qt::Key_Tab && !(modifiers & Qt::ShiftModifier);
+        // Ctrl+Tab always leaves the grid, however Tab is handled inside it.
+        if (control || !m_HandleTabKey) {
+            QAbstractScrollArea::focusNextPrevChild(forward);
+            return;
+        }
         // Past the last (first) cell the focus leaves the grid, so Tab never traps the user here.
         if (!MoveByTab(forward)) {
             QAbstractScrollArea::focusNextPrevChild(forward);

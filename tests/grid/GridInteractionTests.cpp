@@ -144,6 +144,27 @@ TEST(GridKeys, TabWalksTheCellsAndThenLeaves) {
     EXPECT_EQ(grid->GetFocusCell(), (GridCellId{1, 2}));
 }
 
+TEST(GridKeys, CtrlTabLeavesTheGridEitherWay) {
+    QWidget window;
+    auto* before = new QLineEdit(&window);
+    auto* grid = new CGridCtrl(5, 3, 1, 1, &window);
+    auto* after = new QLineEdit(&window);
+    before->setGeometry(0, 0, 300, 20);
+    grid->setGeometry(0, 30, 300, 150);
+    after->setGeometry(0, 190, 300, 20);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    for (const auto& [modifiers, next] : {std::pair{Qt::KeyboardModifiers(Qt::ControlModifier), after},
+                                          std::pair{Qt::ControlModifier | Qt::ShiftModifier, before}}) {
+        grid->setFocus();
+        grid->SetFocusCell(2, 1);
+        QTest::keyClick(grid, modifiers & Qt::ShiftModifier ? Qt::Key_Backtab : Qt::Key_Tab, modifiers);
+        EXPECT_TRUE(next->hasFocus()) << int(modifiers);
+        EXPECT_EQ(grid->GetFocusCell(), (GridCellId{2, 1}));
+    }
+}
+
 TEST(GridWheelScrolling, NotchesScrollLines) {
     auto grid = MakeGrid(100, 3, 1, 1);
     grid->SetMouseWheelScrollLines(3);
