@@ -166,6 +166,11 @@ public:
     std::vector<GridCellId> GetSelectedCells() const;
     void SetSelectedRange(const GridCellRange& range);
     void SelectAllCells();
+    // The selected cells' texts, a line per row and a tab between columns (cells between selected
+    // ones that are not selected themselves give empty fields).
+    QString SelectedText() const;
+    // Puts SelectedText on the clipboard (Ctrl+C, or "Copy" in the grid's context menu).
+    void CopySelection();
 
     // Geometry, in client coordinates.
     GridCellId GetTopLeftNonFixedCell() const;
@@ -213,6 +218,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     bool viewportEvent(QEvent* event) override;

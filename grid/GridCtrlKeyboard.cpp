@@ -62,6 +62,10 @@ void CGridCtrl::keyPressEvent(QKeyEvent* event) {
         }
         return;
     }
+    if (event->matches(QKeySequence::Copy)) {
+        CopySelection();
+        return;
+    }
     switch (key) {
     case Qt::Key_Up:
     case Qt::Key_Down:

@@ -1,5 +1,10 @@
 #include "grid/GridCtrl.h"
 
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QGuiApplication>
+#include <QMenu>
+
 #include <algorithm>
 
 // ---- focus and selection ----------------------------------------------------------------------
@@ -135,4 +140,46 @@ void CGridCtrl::OnSelecting(GridCellId current) {
     range.MinRow = std::max(range.MinRow, m_FixedRowCount);
     range.MinCol = std::max(range.MinCol, m_FixedColumnCount);
     SelectCells(range, m_PreviousSelectedCells);
+}
+
+QString CGridCtrl::SelectedText() const {
+    const std::vector<GridCellId> cells = GetSelectedCells();
+    if (cells.empty()) {
+        return {};
+    }
+    int firstCol = cells.front().Col;
+    int lastCol = firstCol;
+    for (const GridCellId& id : cells) {
+        firstCol = std::min(firstCol, id.Col);
+        lastCol = std::max(lastCol, id.Col);
+    }
+    QStringList lines;
+    for (std::size_t i = 0; i < cells.size();) {
+        const int row = cells[i].Row;
+        QStringList fields;
+        for (int col = firstCol; col <= lastCol; ++col) {
+            const bool selected = i < cells.size() && cells[i].Row == row && cells[i].Col == col;
+            fields << (selected ? QString::fromStdString(GetItemText(row, col)) : QString());
+            i += selected ? 1 : 0;
+        }
+        lines << fields.join(QLatin1Char('\t'));
+    }
+    // No line break after the last line: a pasted command line is not run at once.
+    return lines.join(QLatin1Char('\n'));
+}
+
+void CGridCtrl::CopySelection() {
+    if (m_SelectedCells.empty()) {
+        return;
+    }
+    QGuiApplication::clipboard()->setText(SelectedText());
+}
+
+void CGridCtrl::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    QAction* copy = menu.addAction(tr("&Copy"), this, &CGridCtrl::CopySelection);
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setEnabled(!m_SelectedCells.empty());
+    menu.exec(event->globalPos());
+    event->accept();
 }

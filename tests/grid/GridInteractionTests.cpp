@@ -4,10 +4,14 @@
 #include "grid/GridTitleTip.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -85,6 +89,52 @@ TEST(GridSelection, CellModeDragSelectsARangeAndCtrlAAll) {
     EXPECT_EQ(grid->GetSelectedCount(), 0);
     QTest::keyClick(grid.get(), Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(grid->GetSelectedCount(), 0);
+}
+
+TEST(GridSelection, CopyGivesTheSelectedCellsAsTabSeparatedLines) {
+    auto grid = MakeGrid(6, 4, 1, 1);
+    for (int row = 0; row < 6; ++row) {
+        for (int col = 0; col < 4; ++col) {
+            grid->SetItemText(row, col, "r" + std::to_string(row) + "c" + std::to_string(col));
+        }
+    }
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    const struct {
+        const char* Name;
+        std::vector<GridCellRange> Ranges;
+        QString Text;
+    } cases[] = {
+        {"one cell", {{2, 2, 2, 2}}, QStringLiteral("r2c2")},
+        {"a block", {{2, 1, 3, 2}}, QStringLiteral("r2c1\tr2c2\nr3c1\tr3c2")},
+        {"cells apart", {{1, 1, 1, 1}, {3, 3, 3, 3}}, QStringLiteral("r1c1\t\t\n\t\tr3c3")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        grid->ClearSelection();
+        for (const GridCellRange& range : c.Ranges) {
+            for (int row = range.MinRow; row <= range.MaxRow; ++row) {
+                for (int col = range.MinCol; col <= range.MaxCol; ++col) {
+                    Click(grid->viewport(), CellCentre(*grid, row, col), Qt::ControlModifier);
+                }
+            }
+        }
+        clipboard->clear();
+        QTest::keyClick(grid.get(), Qt::Key_C, Qt::ControlModifier);
+        EXPECT_EQ(clipboard->text(), c.Text);
+    }
+    // The context menu's "Copy" does the same.
+    clipboard->clear();
+    QTimer::singleShot(0, [] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        ASSERT_FALSE(menu->actions().isEmpty());
+        menu->actions().front()->trigger();
+        menu->close();
+    });
+    QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, QPoint(100, 50),
+                                grid->viewport()->mapToGlobal(QPoint(100, 50)));
+    QApplication::sendEvent(grid->viewport(), &menuEvent);
+    EXPECT_EQ(clipboard->text(), QStringLiteral("r1c1\t\t\n\t\tr3c3"));
 }
 
 TEST(GridKeys, ArrowsAndPagesMoveTheFocus) {
