@@ -1,5 +1,6 @@
 #include "grid/GridCtrl.h"
 
+#include "grid/GridAccessible.h"
 #include "grid/GridCellClassRegistry.h"
 #include "grid/GridColours.h"
 #include "grid/GridCtrlDetail.h"
@@ -48,6 +49,7 @@ CGridCtrl::CGridCtrl(int rowCount, int columnCount, int fixedRowCount, int fixed
         m_CellFactory = record->Create;
     }
     m_Wheel.SetLinesPerNotch(PlatformWheelLines());
+    InstallGridAccessibility();
 
     setFocusPolicy(Qt::StrongFocus);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -325,6 +327,7 @@ bool CGridCtrl::ClearGrid() {
     m_ColumnWidths.clear();
     m_RowHeights.clear();
     m_Rows.clear();
+    m_AccessibleDescriptions.clear();
     m_FocusCell = {};
     m_LeftClickDownCell = {};
     m_SelectionStartCell = {};

@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -96,6 +97,9 @@ public:
     COLORREF GetItemTextColour(int row, int col) const;
     bool SetItemFont(int row, int col, const LogFont* font);
     bool SetItemMargin(int row, int col, unsigned margin);
+    // What assistive technology reads as the cell's description, beside its text (e.g. why it is red).
+    bool SetItemAccessibleDescription(int row, int col, const QString& description);
+    QString GetItemAccessibleDescription(int row, int col) const;
 
     // Colours and lines.
     void SetGridBackColour(COLORREF colour);
@@ -322,6 +326,7 @@ private:
 
     std::vector<RowEntry> m_Rows;
     std::vector<QPixmap> m_ImageList;
+    std::unordered_map<std::uint64_t, QString> m_AccessibleDescriptions;
 
     GridCellId m_FocusCell;
     GridCellId m_LeftClickDownCell;

@@ -1,5 +1,7 @@
 #include "grid/GridCtrl.h"
 
+#include "grid/GridAccessible.h"
+
 #include "grid/GridFont.h"
 
 // ---- items ------------------------------------------------------------------------------------
@@ -12,6 +14,7 @@ bool CGridCtrl::SetItem(const GridItem& item) {
     SetModified(true, item.Row, item.Col);
     if (item.Mask & GVIF_TEXT) {
         cell->SetText(item.Text);
+        NotifyGridAccessibility(*this, QAccessible::NameChanged, item.Row, item.Col);
     }
     if (item.Mask & GVIF_PARAM) {
         cell->SetData(item.Data);
@@ -82,7 +85,27 @@ bool CGridCtrl::SetItemText(int row, int col, std::string_view text) {
     }
     cell->SetText(text);
     SetModified(true, row, col);
+    NotifyGridAccessibility(*this, QAccessible::NameChanged, row, col);
     return true;
+}
+
+bool CGridCtrl::SetItemAccessibleDescription(int row, int col, const QString& description) {
+    if (GetCell(row, col) == nullptr) {
+        return false;
+    }
+    const std::uint64_t key = GridCellId{row, col}.Key();
+    if (description.isEmpty()) {
+        m_AccessibleDescriptions.erase(key);
+    } else {
+        m_AccessibleDescriptions[key] = description;
+    }
+    NotifyGridAccessibility(*this, QAccessible::DescriptionChanged, row, col);
+    return true;
+}
+
+QString CGridCtrl::GetItemAccessibleDescription(int row, int col) const {
+    const auto found = m_AccessibleDescriptions.find(GridCellId{row, col}.Key());
+    return found != m_AccessibleDescriptions.end() && IsValid(row, col) ? found->second : QString();
 }
 
 std::string CGridCtrl::GetItemText(int row, int col) const {

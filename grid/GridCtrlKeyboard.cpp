@@ -1,5 +1,7 @@
 #include "grid/GridCtrl.h"
 
+#include "grid/GridAccessible.h"
+
 #include "grid/GridInPlaceEdit.h"
 
 #include <QGuiApplication>
@@ -240,6 +242,9 @@ void CGridCtrl::MoveFocusByKey(GridCellId next, bool shift) {
 void CGridCtrl::focusInEvent(QFocusEvent* event) {
     QAbstractScrollArea::focusInEvent(event);
     RedrawCell(m_FocusCell.Row, m_FocusCell.Col);
+    if (m_FocusCell.IsValid()) {
+        NotifyGridAccessibility(*this, QAccessible::Focus, m_FocusCell.Row, m_FocusCell.Col);
+    }
 }
 
 void CGridCtrl::focusOutEvent(QFocusEvent* event) {

@@ -1,5 +1,7 @@
 #include "grid/GridCtrl.h"
 
+#include "grid/GridAccessible.h"
+
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QGuiApplication>
@@ -23,6 +25,9 @@ void CGridCtrl::SetFocusCell(int row, int col) {
     if (CGridCellBase* cell = GetCell(next.Row, next.Col)) {
         cell->SetState(cell->State() | GVIS_FOCUSED);
         RedrawCell(next.Row, next.Col);
+        if (hasFocus()) {
+            NotifyGridAccessibility(*this, QAccessible::Focus, next.Row, next.Col);
+        }
     }
 }
 
@@ -53,7 +58,11 @@ void CGridCtrl::SelectCells(const GridCellRange& range, const std::unordered_set
             cell->SetState(cell->State() | GVIS_SELECTED);
         }
     }
+    const bool changed = m_SelectedCells != wanted;
     m_SelectedCells = std::move(wanted);
+    if (changed) {
+        NotifyGridAccessibility(*this, QAccessible::SelectionWithin);
+    }
     // One repaint of the visible part is cheaper than finding the rectangles of far-away cells.
     Refresh();
 }

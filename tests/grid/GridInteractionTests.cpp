@@ -3,6 +3,7 @@
 #include "grid/GridInPlaceEdit.h"
 #include "grid/GridTitleTip.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -213,6 +214,52 @@ TEST(GridKeys, CtrlTabLeavesTheGridEitherWay) {
         EXPECT_TRUE(next->hasFocus()) << int(modifiers);
         EXPECT_EQ(grid->GetFocusCell(), (GridCellId{2, 1}));
     }
+}
+
+TEST(GridAccessibility, TheTableReadsAsHeadersCellsSelectionAndFocus) {
+    auto grid = MakeGrid(5, 3, 1, 1);
+    UseToolTableSettings(*grid);
+    const char* headers[] = {"#", "Calls", "Tool"};
+    for (int col = 0; col < 3; ++col) {
+        grid->SetItemText(0, col, headers[col]);
+    }
+    for (int row = 1; row < 5; ++row) {
+        grid->SetItemText(row, 0, std::to_string(row));
+        grid->SetItemText(row, 2, "tool " + std::to_string(row));
+    }
+    grid->SetItemAccessibleDescription(3, 2, QStringLiteral("tool not found"));
+
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(grid.get());
+    ASSERT_NE(iface, nullptr);
+    EXPECT_EQ(iface->role(), QAccessible::Table);
+    QAccessibleTableInterface* table = iface->tableInterface();
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->rowCount(), 4);
+    EXPECT_EQ(table->columnCount(), 3);
+    EXPECT_EQ(iface->childCount(), 5 * 3);
+    for (int col = 0; col < 3; ++col) {
+        EXPECT_EQ(table->columnDescription(col), QString::fromLatin1(headers[col]));
+    }
+    EXPECT_EQ(table->rowDescription(1), QStringLiteral("2"));
+    EXPECT_EQ(table->cellAt(0, 2)->text(QAccessible::Name), QStringLiteral("tool 1"));
+    EXPECT_EQ(table->cellAt(0, 2)->text(QAccessible::Description), QString());
+    EXPECT_EQ(table->cellAt(2, 2)->text(QAccessible::Description), QStringLiteral("tool not found"));
+    const QList<QAccessibleInterface*> header =
+        table->cellAt(1, 1)->tableCellInterface()->columnHeaderCells();
+    ASSERT_EQ(header.size(), 1);
+    EXPECT_EQ(header.front()->role(), QAccessible::ColumnHeader);
+    EXPECT_EQ(header.front()->text(QAccessible::Name), QStringLiteral("Calls"));
+    EXPECT_EQ(iface->child(iface->indexOfChild(table->cellAt(2, 1))), table->cellAt(2, 1));
+
+    // Selection and focus follow a click.
+    QApplication::setActiveWindow(grid.get());
+    grid->setFocus();
+    Click(grid->viewport(), CellCentre(*grid, 3, 2));
+    EXPECT_EQ(table->selectedRows(), QList<int>{2});
+    EXPECT_TRUE(table->cellAt(2, 2)->state().selected);
+    EXPECT_TRUE(table->cellAt(2, 2)->state().focused);
+    EXPECT_FALSE(table->cellAt(1, 2)->state().selected);
+    EXPECT_EQ(iface->focusChild(), table->cellAt(2, 2));
 }
 
 TEST(GridWheelScrolling, NotchesScrollLines) {
