@@ -149,6 +149,16 @@ void EventManagerWindow::CreateControls() {
     m_MessageList.setUniformItemSizes(true);
     m_ActivateButton.setDefault(true);
     m_Grid.setFocusPolicy(Qt::StrongFocus);
+
+    // Names for screen readers where a control shows no text of its own.
+    m_PathLabel.setBuddy(&m_PathEdit);
+    m_ConfigurationLabel.setBuddy(&m_ConfigurationBox);
+    m_PathEdit.setAccessibleName(m_PathLabel.text());
+    m_ConfigurationBox.setAccessibleName(m_ConfigurationLabel.text());
+    m_BrowseButton.setAccessibleName(QStringLiteral("Choose configuration file"));
+    m_Grid.setAccessibleName(QStringLiteral("Tool table"));
+    m_Grid.setAccessibleDescription(QStringLiteral("The 16 tool slots: number, calls, command line"));
+    m_MessageList.setAccessibleName(QStringLiteral("Messages"));
 }
 
 void EventManagerWindow::SetUpToolTable() {
@@ -355,6 +365,10 @@ bool EventManagerWindow::SetItem(const GridItem& item) {
 }
 
 bool EventManagerWindow::SetItemBackColour(int row, int col, COLORREF colour) {
+    // The table marks a tool that cannot be started in red: say so to those who do not see the colour.
+    constexpr COLORREF NotFoundColour = Rgb(255, 0, 0);
+    m_Grid.SetItemAccessibleDescription(row, col,
+                                        colour == NotFoundColour ? QStringLiteral("red: tool not found") : QString());
     return m_Grid.SetItemBackColour(row, col, colour);
 }
 
