@@ -8,6 +8,7 @@
 #include "tests/support/WaitUntil.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -197,6 +198,52 @@ TEST_F(WindowTest, ToolTableFitsAtEveryDisplayScale) {
         const std::optional<int> code = child.WaitForExit(std::chrono::seconds(60));
         EXPECT_EQ(code, 0) << child.Output();
     }
+}
+
+// What a screen reader gets: named controls, and the tool table with its headers, calls, command
+// lines and which rows are red.
+TEST_F(WindowTest, AccessibilityReadsTheControlsAndTheToolTable) {
+    Workspace.WriteSummary("summary.sta", StandardVariables());
+    AppSettings settings;
+    settings.PathToKavelCfg = Workspace.WriteProject(
+        "p.ADPXML", {{"2",
+                      "Bench",
+                      "EventVar",
+                      "AckVar",
+                      "5",
+                      {{0, "/bin", "true", "--fast"}, {2, "/nonexistent", "tool", ""}}}});
+    settings.UsedUniqueID = 2;
+    settings.UseSimEnvironment = 1;
+    Workspace.SaveTestSettings(settings);
+    Open();
+
+    for (int id : TabOrder) {
+        QAccessibleInterface* control = QAccessible::queryAccessibleInterface(Control(id));
+        ASSERT_NE(control, nullptr) << id;
+        EXPECT_FALSE(control->text(QAccessible::Name).isEmpty()) << id;
+    }
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(Control(IDC_TOOL_TABLE));
+    ASSERT_NE(iface, nullptr);
+    EXPECT_EQ(iface->text(QAccessible::Name), QStringLiteral("Tool table"));
+    QAccessibleTableInterface* table = iface->tableInterface();
+    ASSERT_NE(table, nullptr);
+    ASSERT_EQ(table->rowCount(), 16);
+    ASSERT_EQ(table->columnCount(), 3);
+    EXPECT_EQ(table->columnDescription(0) + "|" + table->columnDescription(1) + "|" +
+                  table->columnDescription(2),
+              QStringLiteral("#|Calls|Tool"));
+    const auto text = [&](int row, int col) { return table->cellAt(row, col)->text(QAccessible::Name); };
+    EXPECT_EQ(text(0, 0), QStringLiteral("1"));
+    EXPECT_EQ(text(0, 1), QStringLiteral("0"));
+    EXPECT_EQ(text(0, 2), QStringLiteral("/bin/true --fast"));
+    EXPECT_EQ(text(2, 2).toStdString().find("/nonexistent/tool"), 0u);
+    EXPECT_EQ(text(5, 1), QString());
+    QStringList red;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        if (table->cellAt(row, 2)->text(QAccessible::Description).startsWith(QStringLiteral("red")))
+            red << text(row, 0);
+    }
+    EXPECT_EQ(red, QStringList{QStringLiteral("3")});
 }
 
 TEST_F(WindowTest, WithoutSettingsTheFileDialogOpensAndCancellingLocksTheWindow) {
