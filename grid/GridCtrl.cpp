@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QScrollBar>
 #include <QStyleHints>
 
@@ -600,7 +601,22 @@ QString CGridCtrl::PrintTitle() const {
 
 bool CGridCtrl::Print(QPrinter& printer) {
     EndEditing();
-    return CGridPrinter(*this).Print(printer);
+    const CGridPrinter job(*this);
+    const int pages = job.PrintedPageCount(printer);
+    if (pages <= LongPrintJobPages) {
+        return job.Print(printer);
+    }
+    // A long job keeps the window alive: the progress dialog runs the events and offers Cancel.
+    QProgressDialog progress(tr("Printing..."), tr("Cancel"), 0, pages, this);
+    progress.setWindowTitle(PrintTitle());
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    progress.show();
+    return job.Print(printer, [&progress](int done, int total) {
+        progress.setLabelText(tr("Printing page %1 of %2...").arg(done + 1).arg(total));
+        progress.setValue(done);
+        return !progress.wasCanceled();
+    });
 }
 
 int CGridCtrl::PrintPageCount(QPrinter& printer) {
@@ -610,6 +626,9 @@ int CGridCtrl::PrintPageCount(QPrinter& printer) {
 void CGridCtrl::OnFilePrint() {
     QPrinter printer(QPrinter::HighResolution);
     QPrintDialog dialog(&printer, this);
+    dialog.setMinMax(1, std::max(1, PrintPageCount(printer)));
+    dialog.setOptions(dialog.options() | QAbstractPrintDialog::PrintPageRange |
+                      QAbstractPrintDialog::PrintCollateCopies);
     if (dialog.exec() == QDialog::Accepted) {
         Print(printer);
     }

@@ -201,7 +201,8 @@ public:
     CGridTitleTip* GetTitleTip() const { return m_TitleTip.get(); }
     bool IsTitleTipShown() const;
 
-    // Printing.
+    // Printing. A job of more pages than this shows its progress and can be cancelled.
+    static constexpr int LongPrintJobPages = 20;
     bool Print(QPrinter& printer);
     int PrintPageCount(QPrinter& printer);
     QString PrintTitle() const;

@@ -3,6 +3,7 @@
 #include "grid/GridCtrl.h"
 
 #include <QFontMetricsF>
+#include <QPageRanges>
 #include <QPainter>
 #include <QPrinter>
 
@@ -84,25 +85,63 @@ int CGridPrinter::PageCount(QPrinter& printer) const {
     return PlanPages(printer).PageCount();
 }
 
-bool CGridPrinter::Print(QPrinter& printer) const {
+std::vector<int> CGridPrinter::PrintOrder(QPrinter& printer, int pageCount) {
+    const QPageRanges ranges = printer.pageRanges();
+    const bool all = printer.printRange() != QPrinter::PageRange || ranges.isEmpty();
+    std::vector<int> pages;
+    for (int page = 1; page <= pageCount; ++page) {
+        if (all || ranges.contains(page)) {
+            pages.push_back(page);
+        }
+    }
+    const int copies = printer.supportsMultipleCopies() ? 1 : std::max(1, printer.copyCount());
+    std::vector<int> order;
+    order.reserve(pages.size() * std::size_t(copies));
+    if (printer.collateCopies()) {
+        for (int copy = 0; copy < copies; ++copy) {
+            order.insert(order.end(), pages.begin(), pages.end());
+        }
+    } else {
+        for (int page : pages) {
+            order.insert(order.end(), std::size_t(copies), page);
+        }
+    }
+    return order;
+}
+
+int CGridPrinter::PrintedPageCount(QPrinter& printer) const {
+    return int(PrintOrder(printer, PageCount(printer)).size());
+}
+
+bool CGridPrinter::Print(QPrinter& printer, const Progress& progress) const {
     const Layout layout = PlanPages(printer);
+    const std::vector<int> order = PrintOrder(printer, layout.PageCount());
     QPainter dc;
     if (!dc.begin(&printer)) {
         return false;
     }
     dc.setFont(PrinterFont());
-    int page = 0;
-    for (const Band& rows : layout.RowBands) {
-        for (const Band& cols : layout.ColumnBands) {
-            if (page > 0 && !printer.newPage()) {
-                dc.end();
-                return false;
-            }
-            ++page;
-            PrintHeader(dc, layout);
-            PrintPage(dc, layout, rows, cols);
-            PrintFooter(dc, layout, page);
+    const int bandsAcross = int(layout.ColumnBands.size());
+    for (std::size_t done = 0; done < order.size(); ++done) {
+        if (progress && !progress(int(done), int(order.size()))) {
+            printer.abort();
+            dc.end();
+            return false;
         }
+        if (done > 0 && !printer.newPage()) {
+            dc.end();
+            return false;
+        }
+        // Pages run across the column bands first, then down the row bands.
+        const int page = order[done];
+        const Band& rows = layout.RowBands[std::size_t((page - 1) / bandsAcross)];
+        const Band& cols = layout.ColumnBands[std::size_t((page - 1) % bandsAcross)];
+        PrintHeader(dc, layout);
+        PrintPage(dc, layout, rows, cols);
+        PrintFooter(dc, layout, page);
+    }
+    if (progress) {
+        progress(int(order.size()), int(order.size()));
     }
     return dc.end();
 }

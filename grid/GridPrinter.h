@@ -5,6 +5,7 @@
 #include <QRect>
 #include <QString>
 
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -20,8 +21,15 @@ public:
 
     explicit CGridPrinter(CGridCtrl& grid) : m_Grid(grid) {}
 
+    // Told (pages printed, pages to print) before each page; false cancels the job.
+    using Progress = std::function<bool(int, int)>;
+
     int PageCount(QPrinter& printer) const;
-    bool Print(QPrinter& printer) const;
+    // The pages of the printer's page range (all without one), in its number of copies unless the
+    // printer makes the copies itself. False when the printer fails or the job is cancelled.
+    bool Print(QPrinter& printer, const Progress& progress = {}) const;
+    // How many pages Print puts out.
+    int PrintedPageCount(QPrinter& printer) const;
 
 private:
     // First and last index (inclusive) of the rows or columns of one page.
@@ -40,6 +48,8 @@ private:
     };
 
     Layout PlanPages(QPrinter& printer) const;
+    // The page numbers to put out, in order, copies included.
+    static std::vector<int> PrintOrder(QPrinter& printer, int pageCount);
     std::vector<Band> SplitIntoBands(bool rows, double scale, int room) const;
     void PrintPage(QPainter& dc, const Layout& layout, const Band& rows, const Band& cols) const;
     void PrintHeader(QPainter& dc, const Layout& layout) const;
