@@ -3,6 +3,7 @@
 #include "grid/GridColours.h"
 #include "grid/GridCtrl.h"
 #include "grid/GridDefaultCell.h"
+#include "grid/GridDeviceLines.h"
 #include "grid/GridFont.h"
 #include "grid/GridText.h"
 
@@ -128,10 +129,11 @@ void CGridCellBase::DrawRaisedEdge(QPainter& dc, const QRect& rect) const {
     // One-pixel lines as filled rectangles: the raster engine fills far faster than it strokes.
     const QColor light = ToQColor(SystemColour(COLOR_3DHILIGHT));
     const QColor dark = ToQColor(SystemColour(COLOR_3DDKSHADOW));
-    dc.fillRect(QRect(rect.left(), rect.top(), rect.width() - 1, 1), light);
-    dc.fillRect(QRect(rect.left(), rect.top(), 1, rect.height() - 1), light);
-    dc.fillRect(QRect(rect.right(), rect.top(), 1, rect.height()), dark);
-    dc.fillRect(QRect(rect.left(), rect.bottom(), rect.width(), 1), dark);
+    CGridDeviceLines lines(dc);
+    lines.Horizontal(rect.top(), rect.left(), rect.right() - 1, light, true);
+    lines.Vertical(rect.left(), rect.top(), rect.bottom() - 1, light, true);
+    lines.Vertical(rect.right(), rect.top(), rect.bottom(), dark);
+    lines.Horizontal(rect.bottom(), rect.left(), rect.right(), dark);
 }
 
 void CGridCellBase::DrawSortMark(QPainter& dc, QRect& rect, unsigned margin) const {

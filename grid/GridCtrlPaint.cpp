@@ -1,6 +1,7 @@
 #include "grid/GridCtrl.h"
 
 #include "grid/GridCtrlDetail.h"
+#include "grid/GridDeviceLines.h"
 
 #include <QPaintEvent>
 #include <QPainter>
@@ -105,19 +106,18 @@ void CGridCtrl::OnDraw(QPainter& dc, const QRect& clip) {
     drawBlock(rows, fixedCols);
     drawBlock(rows, cols);
 
-    // Grid lines over the scrolling cells only; one-pixel rectangles fill faster than lines stroke.
+    // Grid lines over the scrolling cells only, each one device pixel at the end of its cell.
     if (m_GridLines != GVL_NONE) {
         const QColor lineColour = ToQColor(m_GridLineColour);
+        CGridDeviceLines lines(dc);
         if (m_GridLines == GVL_BOTH || m_GridLines == GVL_VERT) {
             for (const Span& col : cols) {
-                dc.fillRect(QRect(col.Start + col.Size - 1, fixedHeight, 1, bottomEdge - fixedHeight),
-                            lineColour);
+                lines.Vertical(col.Start + col.Size - 1, fixedHeight, bottomEdge - 1, lineColour);
             }
         }
         if (m_GridLines == GVL_BOTH || m_GridLines == GVL_HORZ) {
             for (const Span& row : rows) {
-                dc.fillRect(QRect(fixedWidth, row.Start + row.Size - 1, rightEdge - fixedWidth, 1),
-                            lineColour);
+                lines.Horizontal(row.Start + row.Size - 1, fixedWidth, rightEdge - 1, lineColour);
             }
         }
     }

@@ -5,12 +5,14 @@
 #include "grid/GridColours.h"
 
 #include <QApplication>
+#include <QProcess>
 #include <QScrollBar>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <climits>
+#include <set>
 
 namespace {
 
@@ -147,6 +149,66 @@ TEST_F(GridDrawing, NothingIsDrawnWhileDrawingIsOff) {
     m_Grid->SetRedraw(true, true);
     m_Grid->viewport()->render(&image, QPoint(), QRegion(), QWidget::RenderFlags());
     EXPECT_EQ(Pixel(image, {150, 50}), System(COLOR_WINDOW));
+}
+
+namespace {
+
+// Lengths of the runs of one colour along a row (horizontal) or a column of device pixels.
+std::set<int> RunLengths(const QImage& image, bool horizontal, int at, const QColor& colour) {
+    std::set<int> lengths;
+    const int count = horizontal ? image.width() : image.height();
+    int run = 0;
+    for (int i = 0; i <= count; ++i) {
+        const bool inRun =
+            i < count && QColor(horizontal ? image.pixel(i, at) : image.pixel(at, i)) == colour;
+        if (inRun) {
+            ++run;
+        } else if (run > 0) {
+            lengths.insert(run);
+            run = 0;
+        }
+    }
+    return lengths;
+}
+
+} // namespace
+
+// Grid lines and raised edges are one device pixel wide at whatever scale this process runs.
+TEST(GridDrawingScaled, LinesAndEdgesHaveOneWeight) {
+    auto grid = MakeGrid(8, 5, 1, 1, QSize(400, 300));
+    const QImage image = grid->viewport()->grab().toImage();
+    const qreal ratio = image.devicePixelRatio();
+    const int bodyRow = int((2.5 * TestRowHeight) * ratio);
+    const int bodyColumn = int((2.5 * TestColumnWidth) * ratio);
+    const int headerRow = int(TestRowHeight / 2 * ratio);
+    const int headerColumn = int(TestColumnWidth / 2 * ratio);
+    const std::set<int> one{1};
+    EXPECT_EQ(RunLengths(image, true, bodyRow, GridLine), one) << "vertical grid lines";
+    EXPECT_EQ(RunLengths(image, false, bodyColumn, GridLine), one) << "horizontal grid lines";
+    for (const int colour : {COLOR_3DHILIGHT, COLOR_3DDKSHADOW}) {
+        SCOPED_TRACE(colour);
+        EXPECT_EQ(RunLengths(image, true, headerRow, System(colour)), one) << "edges down the header";
+        EXPECT_EQ(RunLengths(image, false, headerColumn, System(colour)), one)
+            << "edges across the number column";
+    }
+}
+
+TEST(GridDrawingScaled, AtFractionalScales) {
+    if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR")) {
+        GTEST_SKIP() << "runs in the processes it starts";
+    }
+    for (const char* scale : {"1.25", "1.5", "1.75"}) {
+        SCOPED_TRACE(scale);
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_SCALE_FACTOR"), QString::fromLatin1(scale));
+        child.setProcessEnvironment(environment);
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--gtest_filter=GridDrawingScaled.LinesAndEdgesHaveOneWeight")});
+        ASSERT_TRUE(child.waitForFinished(60000));
+        EXPECT_EQ(child.exitCode(), 0) << child.readAll().toStdString();
+    }
 }
 
 TEST(GridGeometry, CellsMoveWithTheScrollPosition) {
