@@ -367,8 +367,8 @@ bool EventManagerWindow::SetItem(const GridItem& item) {
 bool EventManagerWindow::SetItemBackColour(int row, int col, COLORREF colour) {
     // The table marks a tool that cannot be started in red: say so to those who do not see the colour.
     constexpr COLORREF NotFoundColour = Rgb(255, 0, 0);
-    m_Grid.SetItemAccessibleDescription(row, col,
-                                        colour == NotFoundColour ? QStringLiteral("red: tool not found") : QString());
+    const QString description = colour == NotFoundColour ? QStringLiteral("red: tool not found") : QString();
+    m_Grid.SetItemAccessibleDescription(row, col, description);
     return m_Grid.SetItemBackColour(row, col, colour);
 }
 
