@@ -59,6 +59,11 @@ bool SaveSettings(const AppSettings& settings) {
                                       SettingsFilePath());
 }
 
+bool SaveUsedUniqueID(const AppSettings& settings) {
+    return WritePrivateProfileString(Section, "UsedUniqueID", std::to_string(settings.UsedUniqueID),
+                                     SettingsFilePath());
+}
+
 bool ReadConfigurationPath(std::string& path) {
     path = ReadPrivateProfileString(Section, "PathToKavelCfg", "", MaximumPathLength + 1, SettingsFilePath());
     return !path.empty();

@@ -26,5 +26,7 @@ std::string ProgramDirectory();
 void LoadSettings(AppSettings& settings);
 // Writes the whole record; false when the file could not be written.
 bool SaveSettings(const AppSettings& settings);
+// Writes the configuration in use alone, leaving every other line of the file as it is.
+bool SaveUsedUniqueID(const AppSettings& settings);
 // Reads only the configuration file path; true when it is not empty.
 bool ReadConfigurationPath(std::string& path);

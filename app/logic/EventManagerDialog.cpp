@@ -78,7 +78,8 @@ void EventManagerDialog::OnInitDialog() {
     ShowRereadButton(false);
     LoadSettings(Settings);
     LoadConfiguration();
-    if (!ActivationAllowed())
+    // A stop request may have closed the window while a dialog of the loading ran.
+    if (m_Closed || !ActivationAllowed())
         return;
     if (Settings.MinimizeOnStart)
         m_Controls.Minimize();
@@ -87,14 +88,18 @@ void EventManagerDialog::OnInitDialog() {
 }
 
 void EventManagerDialog::OnOK() {
-    SaveSettings(Settings);
+    m_Closed = true;
+    if (SaveSettingsOnClose)
+        SaveSettings(Settings);
     DeactivateObservation(*this);
     ReleaseDeviceDescription();
 }
 
 void EventManagerDialog::OnCancel() {
+    m_Closed = true;
     DeactivateObservation(*this);
-    SaveSettings(Settings);
+    if (SaveSettingsOnClose)
+        SaveSettings(Settings);
     ReleaseDeviceDescription();
 }
 
@@ -126,6 +131,9 @@ void EventManagerDialog::ResetLastValuesAndReload() {
 }
 
 void EventManagerDialog::OnActivateButton() {
+    // Nothing observes behind a window that was closed.
+    if (m_Closed)
+        return;
     ControlStateCode = ObservingCode;
     UpdateControlStates();
     ActivateObservation(*this);
@@ -174,6 +182,8 @@ void EventManagerDialog::LoadConfiguration() {
     bool activationAllowed = false;
     // The wait cursor shows the loading, not the time the user takes to choose a file.
     bool loaded = EnsureConfigurationPath();
+    if (m_Closed)
+        return;
     const WaitCursor cursor(m_Controls);
     loaded = loaded && ReadConfigurationFiles();
     if (loaded) {
@@ -252,7 +262,8 @@ void EventManagerDialog::SelectConfigurationInUse() {
         }
     }
     Settings.UsedUniqueID = AsSetting(m_Controls.ComboItemData(0));
-    SaveSettings(Settings);
+    // Only the key that changed: what else the file says may have been edited meanwhile.
+    SaveUsedUniqueID(Settings);
     m_Controls.SetComboCurrentSelection(0);
 }
 

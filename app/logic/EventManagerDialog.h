@@ -43,6 +43,11 @@ public:
     // Closing with Escape or the close box: deactivate, save the settings, release.
     void OnCancel();
 
+    // Whether OK and Cancel write the settings file. A front end that never lets
+    // the user change a setting (the headless observer) leaves it as it finds it,
+    // so edits made to the file meanwhile survive.
+    bool SaveSettingsOnClose = true;
+
     void OnBrowseConfiguration();
     void OnConfigurationChosen();
     void OnActivateButton();
@@ -102,6 +107,8 @@ private:
     int m_MessageLineCount = 0;
     std::atomic<bool> m_CallCountRefreshPosted{false};
     std::atomic<bool> m_Closing{false};
+    // OK or Cancel ran: the window is closing, whatever dialog is still unwinding.
+    bool m_Closed = false;
 };
 
 // Width of a column that takes `percent` of a grid `gridWidth` pixels wide:

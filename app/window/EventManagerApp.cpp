@@ -53,9 +53,12 @@ int EventManagerApp::InitInstance() {
 
     EventManagerWindow window;
     TerminationSignals terminations;
-    // SIGTERM and SIGINT close the window as Escape does: deactivate, save, end.
-    QObject::connect(&terminations, &TerminationSignals::Received, &window, &EventManagerWindow::reject);
+    // SIGTERM and SIGINT close the window as Escape does (deactivate, save, end),
+    // also while a dialog or message box of the window is open.
+    QObject::connect(&terminations, &TerminationSignals::Received, &window, &EventManagerWindow::Stop);
     window.Open();
-    window.exec();
+    // Closed while the start-up ran (a stop request in its file dialog): not shown again.
+    if (!window.IsClosed())
+        window.exec();
     return 0;
 }

@@ -396,6 +396,17 @@ void EventManagerWindow::reject() {
     QDialog::reject();
 }
 
+void EventManagerWindow::Stop() {
+    while (QWidget* popup = QApplication::activePopupWidget())
+        popup->close();
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<QDialog*>(widget);
+        if (dialog != nullptr && dialog != this && dialog->isVisible())
+            dialog->reject();
+    }
+    reject();
+}
+
 void EventManagerWindow::ShowAboutBox() {
     AboutBox box(this);
     box.exec();

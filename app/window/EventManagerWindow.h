@@ -69,9 +69,15 @@ public:
     bool SetItemTextColour(int row, int col, COLORREF colour) override;
     void Invalidate() override;
 
+    // True once OK or Cancel has closed the window.
+    bool IsClosed() const { return m_Closed; }
+
 public slots:
     void accept() override;
     void reject() override;
+    // A stop request (SIGTERM, SIGINT): ends every dialog, box and menu of the
+    // window, then closes it as Cancel does.
+    void Stop();
     void ShowAboutBox();
     void OnHelp();
 

@@ -251,4 +251,36 @@ TEST_F(HeadlessObserverTest, OptionsAndAMissingConfigurationEndItWithTheirStatus
     }
 }
 
+// The settings file is the administrator's while the observer runs: it writes
+// only the configuration it had to choose, in its own line, never at its end,
+// and SIGHUP reads the file again.
+TEST_F(HeadlessObserverTest, EditsToTheSettingsFileWhileItRunsAreKept) {
+    SimulationAreas areas(DefaultInputBufferName, DefaultOutputBufferName);
+    if (!areas.Valid())
+        GTEST_SKIP() << "a simulator runs on this machine";
+    Workspace.WriteSummary("summary.sta", StandardVariables());
+    const std::vector<TestTool> tools{{0, "/bin", "true", ""}};
+    const std::string project =
+        Workspace.WriteProject("p.ADPXML", {{"7", "Beta", "EventVar", "AckVar", "5", tools},
+                                            {"3", "Alpha", "EventVar", "AckVar", "5", tools}});
+    const std::string lines = "; set up by hand\n[Configuration]\nPathToKavelCfg = " + project +
+                              "\n  ActivateOnStart = 0\nUseSimEnvironment=1\n";
+    const std::string settings = Workspace.WriteFile("eventmanager.KAVELCFG", lines + "UsedUniqueID=-1\n");
+
+    ChildProcess observer({Observer});
+    ASSERT_TRUE(observer.WaitForOutput("Observing \"Alpha\"", Deadline)) << observer.Output();
+    EXPECT_EQ(TempFolder::Read(settings), lines + "UsedUniqueID=3\n");
+
+    Workspace.WriteFile("eventmanager.KAVELCFG", lines + "UsedUniqueID=7\n");
+    const std::size_t beforeReload = observer.Output().size();
+    observer.Signal(SIGHUP);
+    ASSERT_TRUE(observer.WaitForOutput("Observing \"Beta\"", Deadline, beforeReload)) << observer.Output();
+
+    const std::string edited = lines + "UsedUniqueID=3\n; changed while it runs\n";
+    Workspace.WriteFile("eventmanager.KAVELCFG", edited);
+    observer.Signal(SIGTERM);
+    EXPECT_EQ(observer.WaitForExit(Deadline), 0) << observer.Output();
+    EXPECT_EQ(TempFolder::Read(settings), edited);
+}
+
 } // namespace

@@ -6,6 +6,7 @@
 #include "tests/app/TestWorkspace.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/WaitUntil.h"
+#include "tests/window/PumpUntil.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -30,15 +31,6 @@ constexpr std::uint32_t EventInput = 0x10;
 constexpr std::uint32_t AckOutput = 0x24;
 
 // Processes the window's events until the condition holds or the time is up.
-bool PumpUntil(const std::function<bool()>& condition) {
-    return WaitUntil(
-        [&] {
-            QApplication::processEvents(QEventLoop::AllEvents, 10);
-            return condition();
-        },
-        std::chrono::seconds(20));
-}
-
 // Answers the next modal file dialog with Cancel.
 // Whether the wait cursor covered the last file dialog that CancelNextFileDialog closed.
 bool WaitCursorOverDialog = false;

@@ -91,6 +91,7 @@ int main(int argc, char** argv) {
     ConsoleControls controls(log, wakeUp, settingsFile);
     ConsoleToolTable table(log);
     EventManagerDialog dialog(controls, table);
+    dialog.SaveSettingsOnClose = false;
     HeadlessObserver observer(dialog, controls, log, wakeUp, signals);
     return observer.Run();
 }
