@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -91,6 +92,25 @@ TEST_F(StopRequestTest, ASignalInTheStartUpFileDialogClosesItAndTheWindowForGood
     EXPECT_FALSE(Window.isVisible());
     EXPECT_EQ(Window.Logic().ObservationActive, 0);
     EXPECT_EQ(VisibleDialog<QFileDialog>(), nullptr);
+}
+
+TEST_F(StopRequestTest, ASignalInTheBrowseDialogLeavesTheSettingsAsTheyWere) {
+    Workspace.WriteSummary("summary.sta", StandardVariables());
+    AppSettings settings;
+    settings.PathToKavelCfg = Workspace.WriteProject(
+        "p.ADPXML", {{"1", "Stop", "EventVar", "AckVar", "5", {{0, "/bin", "true", ""}}}});
+    settings.UseSimEnvironment = 1;
+    Workspace.SaveTestSettings(settings);
+    Window.Open();
+    ASSERT_EQ(Window.Logic().ControlStateCode, 160);
+
+    WhenOpen<QFileDialog>([](QFileDialog&) { ::kill(::getpid(), SIGTERM); });
+    UserAnswersLater();
+    QTest::mouseClick(Window.Control(IDC_BROWSE_CONFIGURATION), Qt::LeftButton);
+
+    EXPECT_FALSE(UserWasNeeded) << "the file dialog stayed open after the signal";
+    EXPECT_TRUE(Window.IsClosed());
+    EXPECT_EQ(Workspace.StoredSettings().PathToKavelCfg, settings.PathToKavelCfg);
 }
 
 TEST_F(StopRequestTest, ASignalInAMessageBoxEndsTheBoxTheToolsAndTheWindow) {
