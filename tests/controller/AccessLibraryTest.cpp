@@ -21,22 +21,15 @@ namespace {
 
 using ErrorText = std::array<char, CDDLG_ERROR_TEXT_SIZE>;
 
-class AccessLibraryTest : public ::testing::Test {
+class AccessLibraryTest : public ControllerTest {
 protected:
-    void TearDown() override {
-        _CDDLG_CloseHighspeedPortTCPIP(m_Error.data());
-        _CDDLG_CloseConnection(m_Error.data());
-    }
-
     std::string Error() const { return m_Error.data(); }
 
-    int32_t Open(const std::string& address, const std::string& user = "1",
-                 const std::string& password = "1") {
-        std::array<char, CDDLG_TEXT_SIZE> server{}, name{}, secret{};
+    int32_t Open(const std::string& address, const std::string& user = "1", double timeout = 2.0) {
+        std::array<char, CDDLG_TEXT_SIZE> server{}, name{}, secret{'1'};
         address.copy(server.data(), server.size() - 1);
         user.copy(name.data(), name.size() - 1);
-        password.copy(secret.data(), secret.size() - 1);
-        return _CDDLG_OpenConnection(server.data(), name.data(), secret.data(), 2.0, m_Error.data());
+        return _CDDLG_OpenConnection(server.data(), name.data(), secret.data(), timeout, m_Error.data());
     }
 
     int32_t ReadFile(const std::string& remote, const std::string& local) {
@@ -52,7 +45,6 @@ protected:
     }
 
     ErrorText m_Error{};
-    TempFolder m_Folder;
 };
 
 // ---- arguments -------------------------------------------------------------
@@ -91,7 +83,7 @@ TEST_F(AccessLibraryTest, BadArgumentsAreRefusedWithAText) {
 }
 
 TEST_F(AccessLibraryTest, LengthsAndOffsetsAreCheckedAgainstTheImages) {
-    const std::string address = EmulatorProcess::Address(EmulatorNetwork, 30);
+    const std::string address = Host(30);
     EmulatorProcess emulator(address, {"--input-size", "16", "--output-size", "8"});
     ASSERT_TRUE(emulator.Serving()) << emulator.Output();
     ASSERT_EQ(_CDDLG_OpenHighspeedPortTCPIP(address.c_str(), 1.0, m_Error.data()), CDDLG_OK) << Error();
@@ -123,7 +115,7 @@ TEST_F(AccessLibraryTest, LengthsAndOffsetsAreCheckedAgainstTheImages) {
 }
 
 TEST_F(AccessLibraryTest, FileTransferLogsInAndStoresTheFileWhole) {
-    const std::string address = EmulatorProcess::Address(EmulatorNetwork, 31);
+    const std::string address = Host(31);
     const std::string summary = m_Folder.Write("served.sta", SummaryText(StandardVariables()));
     TempFolder served;
     std::string big(200000, 'x'); // several pieces
@@ -167,10 +159,9 @@ TEST_F(AccessLibraryTest, FileTransferLogsInAndStoresTheFileWhole) {
 }
 
 TEST_F(AccessLibraryTest, DownloadAndExchangesRunSideBySide) {
-    const std::string address = EmulatorProcess::Address(EmulatorNetwork, 32);
-    EmulatorProcess emulator(address,
-                             {"--summary", m_Folder.Write("s.sta", SummaryText(StandardVariables()))});
-    ASSERT_TRUE(emulator.Serving()) << emulator.Output();
+    const std::string address = Host(32);
+    const auto emulator = StartEmulator(32);
+    ASSERT_TRUE(emulator->Serving()) << emulator->Output();
     ASSERT_EQ(_CDDLG_OpenHighspeedPortTCPIP(address.c_str(), 1.0, m_Error.data()), CDDLG_OK) << Error();
     std::atomic<int> failures{0};
     std::thread exchanges([&] {
@@ -195,69 +186,53 @@ TEST_F(AccessLibraryTest, DownloadAndExchangesRunSideBySide) {
 // ---- a controller that misbehaves ------------------------------------------
 
 TEST_F(AccessLibraryTest, MalformedAnswersFailWithoutTouchingTheBuffers) {
-    const std::string address = EmulatorProcess::Address(EmulatorNetwork, 33);
-    std::atomic<int> scenario{0};
-    FakeController fake(address, HighspeedPort, [&scenario](int fd) {
+    using Bytes = std::vector<unsigned char>;
+    Bytes foreign = Frame(MessageType::ExchangeAnswer, Bytes(8));
+    foreign[0] = 'X';
+    Bytes noText(MaxErrorTextLength, 'e');
+    noText[0] = 0x07;
+    noText[1] = 0xFF;
+    const std::vector<std::pair<Bytes, std::string>> cases{
+        {Frame(MessageType::ExchangeAnswer, Bytes(12, 0xAB)),
+         "malformed answer from the controller: answer longer than requested"},
+        {Frame(MessageType::ExchangeAnswer, Bytes(4, 0xAB)),
+         "malformed answer from the controller: 4 bytes instead of 8"},
+        {foreign, "malformed answer from the controller: not a frame of this protocol"},
+        {{'Q', 'R', 'X', 'P', 1, 0x91, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF},
+         "malformed answer from the controller: payload longer than the message allows"},
+        {Frame(MessageType::HelloAnswer, Bytes(8)),
+         "malformed answer from the controller: unexpected message type"},
+        {Frame(MessageType::ErrorAnswer, noText, static_cast<std::uint16_t>(ProtocolStatus::OutOfRange)),
+         "the controller answered: ??" + std::string(MaxErrorTextLength - 2, 'e')},
+        {{}, "no answer from the controller within the time allowed"},
+    };
+    std::atomic<std::size_t> current{0};
+    FakeController fake(Host(33), HighspeedPort, [&](int fd) {
         AnswerHello(fd, 16, 16);
         FrameHeader header;
-        std::vector<unsigned char> payload;
+        Bytes payload;
         if (!ReadFrame(fd, header, payload))
             return;
-        switch (scenario.load()) {
-        case 0: // longer than asked for
-            SendBytes(fd, Frame(MessageType::ExchangeAnswer, std::vector<unsigned char>(12, 0xAB)));
-            break;
-        case 1: // shorter than asked for
-            SendBytes(fd, Frame(MessageType::ExchangeAnswer, std::vector<unsigned char>(4, 0xAB)));
-            break;
-        case 2: { // not this protocol
-            std::vector<unsigned char> frame =
-                Frame(MessageType::ExchangeAnswer, std::vector<unsigned char>(8));
-            frame[0] = 'X';
-            SendBytes(fd, frame);
-            break;
-        }
-        case 3: // an absurd length
-            SendBytes(fd, {'Q', 'R', 'X', 'P', 1, 0x91, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF});
-            break;
-        case 4: // the wrong answer
-            SendBytes(fd, Frame(MessageType::HelloAnswer, std::vector<unsigned char>(8)));
-            break;
-        case 5: { // an error text with bytes that are no text
-            std::vector<unsigned char> text(MaxErrorTextLength, 'e');
-            text[0] = 0x07;
-            text[1] = 0xFF;
-            SendBytes(fd, Frame(MessageType::ErrorAnswer, text,
-                                static_cast<std::uint16_t>(ProtocolStatus::OutOfRange)));
-            break;
-        }
-        default: // silence
+        if (const Bytes& answer = cases[current].first; !answer.empty())
+            SendBytes(fd, answer);
+        else
             ReadFrame(fd, header, payload, std::chrono::milliseconds(1500));
-        }
     });
     ASSERT_TRUE(fake.Listening());
-    const std::vector<std::string> expected{
-        "malformed answer from the controller: answer longer than requested",
-        "malformed answer from the controller: 4 bytes instead of 8",
-        "malformed answer from the controller: not a frame of this protocol",
-        "malformed answer from the controller: payload longer than the message allows",
-        "malformed answer from the controller: unexpected message type",
-        "the controller answered: ??" + std::string(MaxErrorTextLength - 2, 'e'),
-        "no answer from the controller within the time allowed",
-    };
-    for (scenario = 0; scenario < static_cast<int>(expected.size()); ++scenario) {
-        ASSERT_EQ(_CDDLG_OpenHighspeedPortTCPIP(address.c_str(), 1.0, m_Error.data()), CDDLG_OK) << Error();
+    for (current = 0; current < cases.size(); ++current) {
+        SCOPED_TRACE(cases[current].second);
+        ASSERT_EQ(_CDDLG_OpenHighspeedPortTCPIP(Host(33).c_str(), 1.0, m_Error.data()), CDDLG_OK) << Error();
         std::array<unsigned char, 16> read{};
         read.fill(0xEE);
         EXPECT_NE(Exchange(nullptr, 0, 0, read.data(), 8, 0.2), CDDLG_OK);
-        EXPECT_EQ(Error(), expected[static_cast<std::size_t>(scenario.load())]);
+        EXPECT_EQ(Error(), cases[current].second);
         EXPECT_EQ(read[8], 0xEE);
         EXPECT_EQ(_CDDLG_CloseHighspeedPortTCPIP(m_Error.data()), CDDLG_OK);
     }
 }
 
 TEST_F(AccessLibraryTest, ImageSizesThatDoNotFitDropTheLinkAndTheNextExchangeSaysHelloAgain) {
-    const std::string address = EmulatorProcess::Address(EmulatorNetwork, 34);
+    const std::string address = Host(34);
     std::atomic<int> hellos{0};
     FakeController fake(address, HighspeedPort, [&](int fd) {
         // 1: too large; 2: too small to read 8 bytes; then sizes that fit.
@@ -286,27 +261,26 @@ TEST_F(AccessLibraryTest, ImageSizesThatDoNotFitDropTheLinkAndTheNextExchangeSay
     _CDDLG_CloseHighspeedPortTCPIP(m_Error.data()); // lets the fake's handler end
 }
 
-TEST_F(AccessLibraryTest, MalformedFileAnswersLeaveTheLocalFileAlone) {
-    const std::string address = EmulatorProcess::Address(EmulatorNetwork, 35);
+TEST_F(AccessLibraryTest, MalformedOrMissingFileAnswersLeaveTheLocalFileAlone) {
+    const std::string address = Host(35);
     std::atomic<int> scenario{0};
     FakeController fake(address, FileTransferPort, [&scenario](int fd) {
         FrameHeader header;
         std::vector<unsigned char> payload;
         if (!ReadFrame(fd, header, payload))
             return;
+        if (scenario == 3) { // the log-in is never answered
+            ReadFrame(fd, header, payload, std::chrono::milliseconds(2500));
+            return;
+        }
         SendBytes(fd, Frame(MessageType::LoginAnswer, {}));
         if (!ReadFrame(fd, header, payload))
             return;
         std::vector<unsigned char> answer(4);
-        if (scenario == 0) {
-            PutUint32(answer.data(), MaxFileSize + 1);
-        } else if (scenario == 1) {
-            PutUint32(answer.data(), 10); // announces 10 bytes, sends 3
+        // Too large; announces 10 bytes and sends 3; announces 2 and sends 3.
+        PutUint32(answer.data(), scenario == 0 ? MaxFileSize + 1 : scenario == 1 ? 10 : 2);
+        if (scenario != 0)
             answer.insert(answer.end(), {'a', 'b', 'c'});
-        } else {
-            PutUint32(answer.data(), 2); // announces 2 bytes, sends 3
-            answer.insert(answer.end(), {'a', 'b', 'c'});
-        }
         SendBytes(fd, Frame(MessageType::ReadFileAnswer, answer));
     });
     ASSERT_TRUE(fake.Listening());
@@ -323,22 +297,8 @@ TEST_F(AccessLibraryTest, MalformedFileAnswersLeaveTheLocalFileAlone) {
         EXPECT_EQ(TempFolder::Read(local), "old content");
         _CDDLG_CloseConnection(m_Error.data());
     }
-}
-
-TEST_F(AccessLibraryTest, SilentFileTransferTimesOut) {
-    const std::string address = EmulatorProcess::Address(EmulatorNetwork, 36);
-    FakeController fake(address, FileTransferPort, [](int fd) {
-        FrameHeader header;
-        std::vector<unsigned char> payload;
-        if (ReadFrame(fd, header, payload)) // the log-in, never answered
-            ReadFrame(fd, header, payload, std::chrono::milliseconds(2500));
-    });
-    ASSERT_TRUE(fake.Listening());
-    std::array<char, CDDLG_TEXT_SIZE> server{}, user{'1'}, password{'1'};
-    address.copy(server.data(), server.size() - 1);
-    // The fake accepts but never answers the log-in: the request time-out ends the call.
-    EXPECT_EQ(_CDDLG_OpenConnection(server.data(), user.data(), password.data(), 0.3, m_Error.data()),
-              CDDLG_ERROR_COMMUNICATION);
+    // The request time-out ends a log-in that is never answered.
+    EXPECT_EQ(Open(address, "1", 0.3), CDDLG_ERROR_COMMUNICATION);
     EXPECT_EQ(Error(), "no answer from the controller within the time allowed");
 }
 

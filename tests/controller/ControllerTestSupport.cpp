@@ -1,5 +1,8 @@
 #include "tests/controller/ControllerTestSupport.h"
 
+#include "controller/access/ControllerAccessLibrary.h"
+#include "device/DeviceDescription.h"
+
 std::string SummaryText(const std::vector<SummaryVariable>& variables) {
     std::string text =
         "[GENERAL]\nAppName=Test\nVendor=Kavel\nVariablesCount=" + std::to_string(variables.size()) +
@@ -20,4 +23,18 @@ std::vector<SummaryVariable> StandardVariables() {
         {"Ack", "USINT32", "IO", "0x8", "0x20", "%d"}, {"AckScaled", "USINT32", "O", "-", "0x24", "%8.2f"},
         {"Status", "USINT32", "I", "0xC", "-", "%d"},
     };
+}
+
+void ControllerTest::TearDown() {
+    char errorText[CDDLG_ERROR_TEXT_SIZE];
+    _CDDLG_CloseHighspeedPortTCPIP(errorText);
+    _CDDLG_CloseConnection(errorText);
+    ReleaseDeviceDescription();
+}
+
+std::unique_ptr<EmulatorProcess> ControllerTest::StartEmulator(int n, const std::vector<std::string>& extra) {
+    std::vector<std::string> arguments{"--summary",
+                                       m_Folder.Write("summary.sta", SummaryText(StandardVariables()))};
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    return std::make_unique<EmulatorProcess>(Host(n), arguments);
 }

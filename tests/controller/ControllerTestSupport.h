@@ -1,7 +1,12 @@
 #pragma once
 
+#include "tests/support/EmulatorProcess.h"
 #include "tests/support/MessageCapture.h"
+#include "tests/support/TempFolder.h"
 
+#include <gtest/gtest.h>
+
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,3 +28,16 @@ std::string SummaryText(const std::vector<SummaryVariable>& variables);
 // Counter I 0x0, Event I 0x4, Ack IO 0x8/0x20, AckScaled O 0x24 with two
 // decimals, Status I 0xC: an input image of 16 bytes, an output image of 40.
 std::vector<SummaryVariable> StandardVariables();
+
+// Closes whatever connection a test left open and forgets the description.
+class ControllerTest : public ::testing::Test {
+protected:
+    void TearDown() override;
+
+    static std::string Host(int n) { return EmulatorProcess::Address(EmulatorNetwork, n); }
+    // An emulator on host `n` serving the standard summary, with `extra` arguments;
+    // the caller checks that it serves.
+    std::unique_ptr<EmulatorProcess> StartEmulator(int n, const std::vector<std::string>& extra = {});
+
+    TempFolder m_Folder;
+};

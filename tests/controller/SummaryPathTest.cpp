@@ -1,58 +1,52 @@
 #include "controller/ControllerSession.h"
 #include "platform/Paths.h"
 #include "tests/controller/ControllerTestSupport.h"
-#include "tests/support/TempFolder.h"
+#include "tests/support/ChildProcess.h"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <array>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <thread>
+#include <vector>
 
 namespace {
 
 constexpr const char* ChildVariable = "CONTROLLER_TESTS_SUMMARY_PATH_MODE";
 
-TEST(ReverseElementsTest, ReversesWholeElements) {
-    std::array<unsigned char, 6> bytes{1, 2, 3, 4, 5, 6};
-    EXPECT_TRUE(ReverseElements(bytes.data(), 1, 4));
-    EXPECT_EQ(bytes, (std::array<unsigned char, 6>{4, 3, 2, 1, 5, 6}));
-    EXPECT_TRUE(ReverseElements(bytes.data(), 2, 6));
-    EXPECT_EQ(bytes, (std::array<unsigned char, 6>{5, 6, 2, 1, 4, 3}));
-    EXPECT_TRUE(ReverseElements(bytes.data(), 3, 6));
-    EXPECT_EQ(bytes, (std::array<unsigned char, 6>{1, 4, 3, 5, 6, 2}));
-
-    std::array<unsigned char, 20> wide{};
+TEST(ReverseElementsTest, ReversesTwoOrMoreWholeElementsAndRefusesTheRest) {
+    using Bytes = std::vector<unsigned char>;
+    const struct {
+        int Size, Total;
+        Bytes Before, After; // After empty: refused, nothing changes
+    } cases[] = {
+        {1, 4, {1, 2, 3, 4, 5, 6}, {4, 3, 2, 1, 5, 6}},
+        {2, 6, {4, 3, 2, 1, 5, 6}, {5, 6, 2, 1, 4, 3}},
+        {3, 6, {5, 6, 2, 1, 4, 3}, {1, 4, 3, 5, 6, 2}},
+        {0, 4, {1, 2, 3, 4}, {}},
+        {11, 22, Bytes(22, 7), {}}, // no more than ten bytes per element
+        {3, 4, {1, 2, 3, 4}, {}},   // not a multiple
+        {4, 4, {1, 2, 3, 4}, {}},   // a single element
+        {1, 1, {1, 2}, {}},
+        {1, 0, {1, 2}, {}},
+        {1, -4, {1, 2}, {}},
+        {-1, 4, {1, 2, 3, 4}, {}},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(std::to_string(test.Size) + " of " + std::to_string(test.Total));
+        Bytes bytes = test.Before;
+        EXPECT_EQ(ReverseElements(bytes.data(), test.Size, test.Total), !test.After.empty());
+        EXPECT_EQ(bytes, test.After.empty() ? test.Before : test.After);
+    }
+    Bytes wide(20);
     for (unsigned char i = 0; i < wide.size(); ++i)
         wide[i] = i;
     EXPECT_TRUE(ReverseElements(wide.data(), 10, 20));
-    EXPECT_EQ(wide[0], 10);
-    EXPECT_EQ(wide[19], 9);
-}
-
-TEST(ReverseElementsTest, RefusesWhatIsNotTwoWholeElements) {
-    std::array<unsigned char, 24> bytes{1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11,
-                                        12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22};
-    const auto before = bytes;
-    EXPECT_FALSE(ReverseElements(bytes.data(), 0, 4));
-    EXPECT_FALSE(ReverseElements(bytes.data(), 11, 22));
-    EXPECT_FALSE(ReverseElements(bytes.data(), 3, 4)); // not a multiple
-    EXPECT_FALSE(ReverseElements(bytes.data(), 4, 4)); // a single element
-    EXPECT_FALSE(ReverseElements(bytes.data(), 1, 1));
-    EXPECT_FALSE(ReverseElements(bytes.data(), 1, 0));
-    EXPECT_FALSE(ReverseElements(bytes.data(), 1, -4));
-    EXPECT_FALSE(ReverseElements(bytes.data(), -1, 4));
+    EXPECT_EQ(wide.front() * 100 + wide.back(), 1009);
     EXPECT_FALSE(ReverseElements(nullptr, 1, 4));
-    EXPECT_EQ(bytes, before);
 }
 
-// Runs in a fresh copy of this program (see RunCopy): with "create" its folder has
+// Runs in a fresh copy of this program (see below): with "create" its folder has
 // no Temp folder yet, with "gone" its folder is removed first, so none can be made.
 TEST(SummaryFilePathTest, InsideACopy) {
     const char* mode = std::getenv(ChildVariable);
@@ -75,48 +69,24 @@ TEST(SummaryFilePathTest, InsideACopy) {
 }
 
 // Copies this program and the access library into a fresh folder and runs
-// InsideACopy there; gives its output, and whether it passed.
-bool RunCopy(const std::string& mode, std::string& output) {
-    TempFolder folder;
-    const std::string self = ProgramPath();
-    const std::string copy = folder.File(FileNamePart(self));
-    std::filesystem::copy_file(self, copy);
-    std::filesystem::copy_file(DirectoryPart(self) + "/libControllerAccessLibrary.so",
-                               folder.File("libControllerAccessLibrary.so"));
-    const std::string log = folder.Path() + ".log";
-    ::setenv(ChildVariable, mode.c_str(), 1);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const int file = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ::dup2(file, STDOUT_FILENO);
-        ::execl(copy.c_str(), copy.c_str(), "--gtest_filter=SummaryFilePathTest.InsideACopy",
-                static_cast<char*>(nullptr));
-        ::_exit(127);
+// InsideACopy there: it makes the Temp folder beside the program, or reports
+// that it cannot.
+TEST(SummaryFilePathTest, MakesTheTempFolderBesideTheProgramOrReportsWhyNot) {
+    for (const std::string mode : {"create", "gone"}) {
+        SCOPED_TRACE(mode);
+        TempFolder folder;
+        const std::string self = ProgramPath();
+        const std::string copy = folder.File(FileNamePart(self));
+        std::filesystem::copy_file(self, copy);
+        std::filesystem::copy_file(DirectoryPart(self) + "/libControllerAccessLibrary.so",
+                                   folder.File("libControllerAccessLibrary.so"));
+        ::setenv(ChildVariable, mode.c_str(), 1);
+        ChildProcess child({copy, "--gtest_filter=SummaryFilePathTest.InsideACopy"});
+        ::unsetenv(ChildVariable);
+        ASSERT_TRUE(child.Started());
+        EXPECT_EQ(child.WaitForExit(std::chrono::seconds(30)), 0) << child.Output();
+        EXPECT_NE(child.Output().find("[  PASSED  ] 1 test"), std::string::npos) << child.Output();
     }
-    ::unsetenv(ChildVariable);
-    int status = -1;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (child > 0 && ::waitpid(child, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            ::kill(child, SIGKILL);
-            ::waitpid(child, &status, 0);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    output = TempFolder::Read(log);
-    std::filesystem::remove(log);
-    return child > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0 &&
-           output.find("[  PASSED  ] 1 test") != std::string::npos;
-}
-
-TEST(SummaryFilePathTest, MakesTheTempFolderBesideTheProgram) {
-    std::string output;
-    EXPECT_TRUE(RunCopy("create", output)) << output;
-}
-
-TEST(SummaryFilePathTest, ReportsATempFolderThatCannotBeMade) {
-    std::string output;
-    EXPECT_TRUE(RunCopy("gone", output)) << output;
 }
 
 } // namespace
