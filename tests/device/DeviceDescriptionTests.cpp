@@ -1,13 +1,17 @@
 #include "device/DeviceDescription.h"
+#include "device/ProfileFile.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <functional>
+#include <random>
 #include <string>
 
 namespace {
+
+using namespace std::string_literals;
 
 const char* const SampleSummary = R"([GENERAL]
 AppName=QRixApp
@@ -51,14 +55,25 @@ Format=%8.4f
 OutSplitDataFieldOffs=0x20
 )";
 
-class DeviceDescriptionTest : public testing::Test {
+class SummaryTest : public testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(ParseSummaryFile(m_Description, m_Directory.Write("#summary.sta", SampleSummary)));
+    void Parse(std::string_view text) {
+        ASSERT_TRUE(ParseSummaryFile(m_Description, m_Directory.Write("#summary.sta", text)));
+    }
+    std::int64_t TotalRecords() const {
+        std::int64_t total = m_Description.VariableCount() + m_Description.ModuleCount();
+        for (const DeviceModule& module : m_Description.Modules)
+            total += module.VariableCount();
+        return total;
     }
 
     TempFolder m_Directory;
     DeviceDescription m_Description;
+};
+
+class DeviceDescriptionTest : public SummaryTest {
+protected:
+    void SetUp() override { Parse(SampleSummary); }
 };
 
 TEST_F(DeviceDescriptionTest, SectionsAndKeysAreReadWithTheirDefaults) {
@@ -92,6 +107,11 @@ TEST_F(DeviceDescriptionTest, SectionsAndKeysAreReadWithTheirDefaults) {
     EXPECT_EQ(m_Description.GetDataTypeSize(1, 2), 8);
     EXPECT_EQ(m_Description.GetFormatPrecision(1, 2), 4);
     EXPECT_EQ(m_Description.GetOutSplitOffset(1, 2), 0x20);
+
+    // Parsing starts from an empty description, also when the file is missing.
+    ParseSummaryFile(m_Description, m_Directory.File("missing.sta"));
+    EXPECT_EQ(m_Description.SectionName + m_Description.AppName, "GENERAL-");
+    EXPECT_EQ(TotalRecords() + m_Description.InputDataLength(), 0);
 }
 
 TEST_F(DeviceDescriptionTest, IndexErrorsCarryTheirTexts) {
@@ -139,13 +159,6 @@ TEST_F(DeviceDescriptionTest, DirectionsSizesAndNamesAreComparedExactly) {
     EXPECT_FALSE(m_Description.ValueToRaw(1, 0, 1.0, raw.data())) << "type \"-\"";
 }
 
-TEST_F(DeviceDescriptionTest, ParsingStartsFromAnEmptyDescription) {
-    ParseSummaryFile(m_Description, m_Directory.File("missing.sta"));
-    EXPECT_EQ(m_Description.SectionName + m_Description.AppName, "GENERAL-");
-    EXPECT_EQ(m_Description.VariableCount() + m_Description.ModuleCount() + m_Description.InputDataLength(),
-              0);
-}
-
 TEST(ParseHexOffsetTest, OnlyTextsWithALowerCasePrefixAreRead) {
     const std::pair<std::string, std::uint32_t> cases[] = {
         {"0x1A", 26},
@@ -177,6 +190,56 @@ TEST(ParseFormatTest, WidthAndPrecision) {
         ParseFormat(variable, text);
         EXPECT_EQ(std::pair(variable.FormatWidth, variable.FormatPrecision), expected) << text;
     }
+}
+
+// Hostile summary files: parsing ends quickly with bounded memory and still reads
+// what is readable.
+TEST_F(SummaryTest, HugeOrNegativeCountsAreBoundedByWhatTheFileCanHold) {
+    Parse("[GENERAL]\nVariablesCount=2147483647\nSlavesCount=2147483647\n[V0]\nName=First\n");
+    EXPECT_EQ(TotalRecords(), 1024) << "the floor for small files";
+    EXPECT_EQ(m_Description.VariableAt(0).Name, "First");
+    EXPECT_EQ(m_Description.CountLimitMessage,
+              "\"VariablesCount\" of section GENERAL is 2147483647, more than "
+              "the summary file can describe; 1024 read");
+
+    Parse("[GENERAL]\nSlavesCount=2\n[M0]\nVariablesCount=99999999999\n[M1]\nVariablesCount=1\n[M0_V0]\nName="
+          "Kept\n");
+    ASSERT_EQ(m_Description.ModuleCount(), 2);
+    EXPECT_EQ(m_Description.ModuleAt(0).Variables.at(0).Name, "Kept");
+    EXPECT_EQ(m_Description.ModuleAt(1).VariableCount(), 0) << "the budget is spent in file order";
+    EXPECT_EQ(TotalRecords(), 1024);
+    EXPECT_NE(m_Description.CountLimitMessage.find("section M0"), std::string::npos);
+
+    Parse("[GENERAL]\nVariablesCount=2147483647\n" + std::string(5000, '\n'));
+    EXPECT_EQ(TotalRecords(), 5002) << "a budget of the file's line count";
+
+    // Negative counts give no records.
+    Parse("[GENERAL]\nVariablesCount=-5\nSlavesCount=1\n[M0]\nVariablesCount=-2147483648\n");
+    EXPECT_EQ(TotalRecords(), 1) << "just the module";
+    EXPECT_EQ(m_Description.CountLimitMessage, "");
+}
+
+TEST_F(SummaryTest, OddContentIsReadAsFarAsItGoes) {
+    std::mt19937 random(7);
+    std::string garbage;
+    for (int i = 0; i < 20000; ++i) {
+        garbage += static_cast<char>(std::uniform_int_distribution<int>(0, 255)(random));
+    }
+    const std::string longLine(1024 * 1024, 'x');
+    Parse(garbage + "\n[GENERAL]\nVariablesCount=1\nAppName=" + longLine +
+          "\nVendor=\xC4\xD6\n[V0]\nName=N\0hidden\n"s + "Unit=" + std::string(200, 'u') +
+          "\nInpSplitDataFieldOffs=0x12345678901234567890\n" + garbage);
+    EXPECT_EQ(m_Description.AppName, std::string(ProfileFile::MaxPieceLength - 8, 'x'))
+        << "a 1 MB line in pieces";
+    EXPECT_EQ(m_Description.Vendor, "\xC4\xD6");
+    ASSERT_EQ(m_Description.VariableCount(), 1);
+    EXPECT_EQ(m_Description.VariableAt(0).Name, "N") << "a NUL ends the text";
+    EXPECT_EQ(m_Description.VariableAt(0).Unit, std::string(200, 'u')) << "beyond 127 characters, whole";
+    EXPECT_EQ(m_Description.VariableAt(0).InpSplitDataFieldOffs, 0x34567890);
+
+    Parse("");
+    EXPECT_EQ(m_Description.AppName, "-");
+    EXPECT_EQ(TotalRecords(), 0);
 }
 
 } // namespace

@@ -114,11 +114,8 @@ void ExpectAgreement(unsigned seed, int fileCount, int maxLines, int sectionPerc
     }
 }
 
-TEST(ProfileIndexAgreementTest, ShortSectionsAgreeWithAWalkFromTheTop) {
+TEST(ProfileIndexAgreementTest, ShortAndLongSectionsAgreeWithAWalkFromTheTop) {
     ExpectAgreement(20240611, 300, 40, 30, false);
-}
-
-TEST(ProfileIndexAgreementTest, SectionsLongerThanTheScanAgreeWithAWalkFromTheTop) {
     ExpectAgreement(4711, 200, 4 * static_cast<int>(ProfileLineIndex::ScanLimit), 1, true);
 }
 
