@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <ctime>
+#include <fstream>
 #include <thread>
 
 namespace {
@@ -221,4 +222,14 @@ void ChildProcess::Pump(int timeoutMs) {
             return;
         m_Text.append(buffer, static_cast<std::size_t>(got));
     }
+}
+
+bool ProcessEnded(pid_t processId) {
+    std::ifstream stat("/proc/" + std::to_string(processId) + "/stat");
+    std::string text;
+    if (!std::getline(stat, text))
+        return true;
+    const auto close = text.rfind(')');
+    return close == std::string::npos || close + 2 >= text.size() || text[close + 2] == 'Z' ||
+           text[close + 2] == 'X';
 }

@@ -68,3 +68,6 @@ private:
     std::optional<int> m_ExitCode;
     bool m_EndedBySignal = false;
 };
+
+// True when the process is gone or only a zombie is left of it.
+bool ProcessEnded(pid_t processId);

@@ -1,7 +1,9 @@
 #include "tests/support/TempFolder.h"
 
 #include <stdlib.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -32,4 +34,9 @@ std::string TempFolder::Write(const std::string& name, std::string_view content)
 std::string TempFolder::Read(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string UniqueName(const std::string& stem) {
+    static std::atomic<int> counter{0};
+    return stem + "-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
 }

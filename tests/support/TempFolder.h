@@ -22,3 +22,6 @@ public:
 private:
     std::string m_Path;
 };
+
+// A name for shared memory or files that no other test (or run) uses.
+std::string UniqueName(const std::string& stem);
