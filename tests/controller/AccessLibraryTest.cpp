@@ -291,6 +291,7 @@ TEST_F(AccessLibraryTest, MalformedOrMissingFileAnswersLeaveTheLocalFileAlone) {
         "malformed answer from the controller: file size or piece out of range",
     };
     for (scenario = 0; scenario < 3; ++scenario) {
+        SCOPED_TRACE(expected[static_cast<std::size_t>(scenario.load())]);
         ASSERT_EQ(Open(address), CDDLG_OK) << Error();
         EXPECT_EQ(ReadFile("#summary.sta", local), CDDLG_ERROR_COMMUNICATION);
         EXPECT_EQ(Error(), expected[static_cast<std::size_t>(scenario.load())]);

@@ -138,6 +138,7 @@ TEST_F(EmulatorTest, BrokenFramesAreAnsweredAndTheConnectionClosed) {
         {Frame(MessageType::ExchangeAnswer, {}), ProtocolStatus::UnknownMessage},
     };
     for (const auto& [bytes, status] : cases) {
+        SCOPED_TRACE(std::string(bytes.begin(), bytes.begin() + 6));
         UniqueFd fd = ConnectRaw(Host(43), HighspeedPort);
         ASSERT_TRUE(fd.IsValid());
         SendBytes(fd.Get(), bytes);
