@@ -18,14 +18,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-SharedArea OpenOrFail(const std::string& name) {
-    std::string error;
-    std::optional<SharedArea> area = SharedArea::Open(name, error);
-    if (!area)
-        throw std::runtime_error(error);
-    return std::move(*area);
-}
-
 // A stand-in for the event manager, with its own mappings of the areas.
 class TestResponder {
 public:
@@ -37,8 +29,8 @@ public:
     };
 
     TestResponder(const TestAreas& areas, const HandshakeLayout& layout, Behaviour behaviour)
-        : m_Input(OpenOrFail(areas.InputName())), m_Output(OpenOrFail(areas.OutputName())), m_Layout(layout),
-          m_Behaviour(behaviour), m_Thread([this] { Run(); }) {
+        : m_Input(TestAreas::Open(areas.InputName())), m_Output(TestAreas::Open(areas.OutputName())),
+          m_Layout(layout), m_Behaviour(behaviour), m_Thread([this] { Run(); }) {
         // The handshake must not toggle before the responder has taken its first look.
         while (!m_Ready)
             std::this_thread::yield();

@@ -1,19 +1,14 @@
 #include "TestAreas.h"
 
-#include <unistd.h>
+#include "tests/support/TempFolder.h"
 
-#include <atomic>
 #include <optional>
 #include <stdexcept>
 #include <utility>
 
 namespace {
 
-std::atomic<unsigned> NextAreaNumber{0};
-
-SharedArea CreateOrThrow(const std::string& name) {
-    std::string error;
-    std::optional<SharedArea> area = SharedArea::Create(name, error);
+SharedArea OrThrow(std::optional<SharedArea> area, const std::string& error) {
     if (!area)
         throw std::runtime_error(error);
     return std::move(*area);
@@ -22,8 +17,7 @@ SharedArea CreateOrThrow(const std::string& name) {
 } // namespace
 
 TestAreas::TestAreas() {
-    const std::string stem =
-        "/kavel_simtest_" + std::to_string(::getpid()) + "_" + std::to_string(NextAreaNumber++);
+    const std::string stem = UniqueName("/kavel_simtest");
     m_InputName = stem + "_in";
     m_OutputName = stem + "_out";
 }
@@ -36,9 +30,16 @@ TestAreas::~TestAreas() {
 }
 
 SharedArea TestAreas::CreateInput() {
-    return CreateOrThrow(m_InputName);
+    std::string error;
+    return OrThrow(SharedArea::Create(m_InputName, error), error);
 }
 
 SharedArea TestAreas::CreateOutput() {
-    return CreateOrThrow(m_OutputName);
+    std::string error;
+    return OrThrow(SharedArea::Create(m_OutputName, error), error);
+}
+
+SharedArea TestAreas::Open(const std::string& name) {
+    std::string error;
+    return OrThrow(SharedArea::Open(name, error), error);
 }

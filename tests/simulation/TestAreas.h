@@ -18,6 +18,8 @@ public:
     // Creates both areas, as `qrix-sim create` does.
     SharedArea CreateInput();
     SharedArea CreateOutput();
+    // Another mapping of an existing area.
+    static SharedArea Open(const std::string& name);
 
 private:
     std::string m_InputName;
