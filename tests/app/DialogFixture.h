@@ -28,6 +28,20 @@ protected:
         return project;
     }
 
+    // Configuration "Observed" with one tool in bit 0, in simulation mode, to be
+    // activated and minimised on start.
+    AppSettings ProjectWithTool(const std::string& path, const std::string& tool,
+                                const std::string& parameter) {
+        Workspace.WriteSummary("summary.sta", StandardVariables());
+        AppSettings settings;
+        settings.PathToKavelCfg = Workspace.WriteProject(
+            "p.ADPXML", {{"1", "Observed", "EventVar", "AckVar", "5", {{0, path, tool, parameter}}}});
+        settings.UseSimEnvironment = 1;
+        settings.ActivateOnStart = 1;
+        settings.MinimizeOnStart = 1;
+        return settings;
+    }
+
     void OpenWith(const AppSettings& settings) {
         Workspace.SaveTestSettings(settings);
         Dialog->OnInitDialog();

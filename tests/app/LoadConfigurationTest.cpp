@@ -2,7 +2,7 @@
 
 #include "tests/support/EmulatorProcess.h"
 
-#include <fstream>
+#include <functional>
 
 namespace {
 
@@ -61,36 +61,43 @@ TEST_F(LoadConfigurationTest, AFileChosenAtFirstStartIsSavedAndLoaded) {
     EXPECT_TRUE(Controls.Lines.empty());
 }
 
-TEST_F(LoadConfigurationTest, AConfigurationNeverChosenIsTheAlphabeticallyFirstAndIsSaved) {
-    Workspace.WriteSummary("summary.sta", StandardVariables());
-    AppSettings settings;
-    settings.PathToKavelCfg = Workspace.WriteProject(
-        "p.ADPXML", {Named("1", "beta"), Named("2", "Alpha"), Named("3", "gamma"), Named("4", "alpha two")});
-    settings.UseSimEnvironment = 1;
-    ASSERT_EQ(settings.UsedUniqueID, -1);
-    OpenWith(settings);
+// The box lists by description, case aside; a configuration never chosen is the
+// first of them, and the one chosen is saved.
+TEST_F(LoadConfigurationTest, TheBoxIsSortedAndSelectsTheConfigurationInUse) {
+    struct Case {
+        const char* Name;
+        std::vector<TestConfiguration> Configurations;
+        int UsedUniqueID;
+        std::vector<std::string> Texts;
+        int Selection;
+        int Chosen;
+    };
+    const Case cases[] = {
+        {"never chosen",
+         {Named("1", "beta"), Named("2", "Alpha"), Named("3", "gamma"), Named("4", "alpha two")},
+         -1,
+         {"Alpha", "alpha two", "beta", "gamma"},
+         0,
+         2},
+        {"chosen before", {Named("1", "B"), Named("2", "A")}, 1, {"A", "B"}, 1, 1},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.Name);
+        Workspace.WriteSummary("summary.sta", StandardVariables());
+        AppSettings settings;
+        settings.PathToKavelCfg = Workspace.WriteProject("p.ADPXML", test.Configurations);
+        settings.UsedUniqueID = test.UsedUniqueID;
+        settings.UseSimEnvironment = 1;
+        OpenWith(settings);
 
-    EXPECT_EQ(Controls.ComboTexts(), (std::vector<std::string>{"Alpha", "alpha two", "beta", "gamma"}));
-    EXPECT_EQ(Controls.Selection, 0);
-    EXPECT_EQ(Dialog->Settings.UsedUniqueID, 2);
-    EXPECT_EQ(Workspace.StoredSettings().UsedUniqueID, 2);
-    // Loaded, but without a tool no observation is possible.
-    EXPECT_EQ(Dialog->ControlStateCode, 224);
-}
-
-TEST_F(LoadConfigurationTest, TheBoxListsAbeforeBandSelectsTheConfigurationInUse) {
-    Workspace.WriteSummary("summary.sta", StandardVariables());
-    AppSettings settings;
-    settings.PathToKavelCfg = Workspace.WriteProject("p.ADPXML", {Named("1", "B"), Named("2", "A")});
-    settings.UsedUniqueID = 1;
-    settings.UseSimEnvironment = 1;
-    OpenWith(settings);
-
-    ASSERT_EQ(Controls.ComboTexts(), (std::vector<std::string>{"A", "B"}));
-    EXPECT_EQ(Controls.ComboItems[0].Data, 2);
-    EXPECT_EQ(Controls.ComboItems[1].Data, 1);
-    EXPECT_EQ(Controls.Selection, 1);
-    EXPECT_EQ(Workspace.StoredSettings().UsedUniqueID, 1);
+        EXPECT_EQ(Controls.ComboTexts(), test.Texts);
+        EXPECT_EQ(Controls.Selection, test.Selection);
+        EXPECT_EQ(Controls.ComboItems.at(test.Selection).Data, test.Chosen);
+        EXPECT_EQ(Dialog->Settings.UsedUniqueID, test.Chosen);
+        EXPECT_EQ(Workspace.StoredSettings().UsedUniqueID, test.Chosen);
+        // Loaded, but without a tool no observation is possible.
+        EXPECT_EQ(Dialog->ControlStateCode, 224);
+    }
 }
 
 TEST_F(LoadConfigurationTest, TheOnlyConfigurationLackingAckVarLeavesNothingToChoose) {
@@ -130,54 +137,62 @@ TEST_F(LoadConfigurationTest, ResultingControlStatesEnableExactlyTheirControls) 
 }
 
 TEST_F(LoadConfigurationTest, AVariableMissingFromTheSummaryLeavesTheWindowUsableWithoutActivation) {
+    const AppSettings settings = ProjectWithTool("/bin", "true", "");
     Workspace.WriteSummary("summary.sta", {{"EventVar", 0x10, 0x20}});
-    AppSettings settings;
-    settings.PathToKavelCfg = Workspace.WriteProject(
-        "p.ADPXML", {{"1", "One", "EventVar", "AckVar", "5", {{0, "/bin", "true", ""}}}});
-    settings.UseSimEnvironment = 1;
-    settings.ActivateOnStart = 1;
     OpenWith(settings);
 
     EXPECT_EQ(Dialog->ControlStateCode, 224);
     EXPECT_TRUE(HasLine("Error ! Data of acknowledge variable are not available in summary !"));
     EXPECT_FALSE(Controls.IsShown(IDC_REREAD_CONFIGURATION));
     EXPECT_TRUE(Controls.Checks[IDC_START_ON_OPEN]);
-    EXPECT_FALSE(Controls.Checks[IDC_MINIMIZE_ON_START]);
+    EXPECT_TRUE(Controls.Checks[IDC_MINIMIZE_ON_START]);
     EXPECT_TRUE(Controls.Checks[IDC_USE_SIMULATION]);
+    // The start options take no effect.
     EXPECT_EQ(Dialog->ObservationActive, 0);
+    EXPECT_EQ(Controls.MinimizeCount, 0);
 }
 
-TEST_F(LoadConfigurationTest, AProjectFileBrokenSinceTheLastLoadKeepsWhatTheTableAndBoxShow) {
-    const std::string project = WriteStandardProject();
-    Dialog->OnInitDialog();
-    ASSERT_EQ(Dialog->ControlStateCode, 160);
-    const std::string toolText = Table.Text(1, 2);
-    ASSERT_EQ(toolText, "/bin/true");
+// A file that cannot be used locks everything but "...", says so, and changes
+// neither the settings nor what the table and the box show.
+TEST_F(LoadConfigurationTest, AnUnusableProjectFileLocksTheWindowAndKeepsWhatItShows) {
+    struct Case {
+        const char* Name;
+        std::function<std::string(const std::string& loaded)> Break; // the path it names
+    };
+    const Case cases[] = {
+        {"broken since the last load",
+         [&](const std::string&) {
+             const std::string path = Workspace.WriteFile("project.ADPXML", "<AdvancedPara><KavelPara>");
+             Dialog->OnRereadConfiguration();
+             return path;
+         }},
+        // A file name with a line break exists, but no settings line can hold it; the
+        // readers would go on loading the old file while the window showed the new one.
+        {"a path the settings file cannot hold",
+         [&](const std::string& loaded) {
+             const std::string odd = Workspace.WriteFile("odd\nname.ADPXML", TempFolder::Read(loaded));
+             Controls.FileAnswers.push_back(odd);
+             Dialog->OnBrowseConfiguration();
+             EXPECT_NE(Controls.EditTexts[IDC_CONFIGURATION_PATH], odd);
+             return odd;
+         }},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.Name);
+        Dialog = std::make_unique<EventManagerDialog>(Controls, Table);
+        const std::string project = WriteStandardProject();
+        Dialog->OnInitDialog();
+        ASSERT_EQ(Dialog->ControlStateCode, 160);
+        ASSERT_EQ(Table.Text(1, 2), "/bin/true");
 
-    Workspace.WriteFile("project.ADPXML", "<AdvancedPara><KavelPara>");
-    Dialog->OnRereadConfiguration();
-
-    EXPECT_EQ(Dialog->ControlStateCode, 254);
-    EXPECT_TRUE(HasLine(InvalidFileLine(project)));
-    EXPECT_EQ(Controls.ComboTexts(), std::vector<std::string>{"Standard"});
-    EXPECT_EQ(Table.Text(1, 2), toolText);
-}
-
-TEST_F(LoadConfigurationTest, APathTheSettingsFileCannotHoldIsNotLoadedInsteadOfAnother) {
-    const std::string stored = WriteStandardProject();
-    Dialog->OnInitDialog();
-    ASSERT_EQ(Dialog->ControlStateCode, 160);
-
-    // A file name with a line break exists, but no settings line can hold it; the
-    // readers would go on loading the old file while the window showed the new one.
-    const std::string odd = Workspace.WriteFile("odd\nname.ADPXML", TempFolder::Read(stored));
-    Controls.FileAnswers.push_back(odd);
-    Dialog->OnBrowseConfiguration();
-
-    EXPECT_EQ(Dialog->ControlStateCode, 254);
-    EXPECT_TRUE(HasLine(InvalidFileLine(odd)));
-    EXPECT_EQ(Workspace.StoredSettings().PathToKavelCfg, stored);
-    EXPECT_NE(Controls.EditTexts[IDC_CONFIGURATION_PATH], odd);
+        const std::string named = test.Break(project);
+        EXPECT_EQ(Dialog->ControlStateCode, 254);
+        EXPECT_EQ(EnabledControls(Controls), std::vector<int>{IDC_BROWSE_CONFIGURATION});
+        EXPECT_TRUE(HasLine(InvalidFileLine(named)));
+        EXPECT_EQ(Workspace.StoredSettings().PathToKavelCfg, project);
+        EXPECT_EQ(Controls.ComboTexts(), std::vector<std::string>{"Standard"});
+        EXPECT_EQ(Table.Text(1, 2), "/bin/true");
+    }
 }
 
 // Controller mode: the summary comes from the controller at the address of the

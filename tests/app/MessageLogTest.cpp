@@ -9,7 +9,8 @@ namespace {
 
 using MessageLogTest = DialogFixture;
 
-TEST_F(MessageLogTest, EachLineIsAppendedAndSelectedButEmptyOnesAndThoseWithoutAWindowAreDropped) {
+TEST_F(MessageLogTest,
+       EachLineIsAppendedAndSelectedButEmptyOnesAndThoseWithoutAWindowAreDroppedUntilDeleted) {
     Dialog->AddMessage("first");
     Dialog->AddMessage("");
     Controls.WindowExists = false;
@@ -18,6 +19,11 @@ TEST_F(MessageLogTest, EachLineIsAppendedAndSelectedButEmptyOnesAndThoseWithoutA
     Dialog->AddMessage("second");
     EXPECT_EQ(Controls.Lines, (std::vector<std::string>{"first", "second"}));
     EXPECT_EQ(Controls.SelectedLine, 1);
+    Dialog->OnDeleteMessages();
+    EXPECT_TRUE(Controls.Lines.empty());
+    Dialog->AddMessage("third");
+    EXPECT_EQ(Controls.Lines, std::vector<std::string>{"third"});
+    EXPECT_EQ(Controls.SelectedLine, 0);
 }
 
 // From the window's own thread or queued by the poll thread: only the newest lines are kept,

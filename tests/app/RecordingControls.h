@@ -96,9 +96,6 @@ public:
             texts.push_back(item.Text);
         return texts;
     }
-    std::string SelectedComboText() const {
-        return Selection < 0 ? std::string() : ComboItems.at(Selection).Text;
-    }
 
     bool WindowExists = true;
     std::map<int, std::string> EditTexts;

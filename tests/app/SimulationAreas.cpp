@@ -1,11 +1,10 @@
 #include "tests/app/SimulationAreas.h"
 
 #include "controller/SimulationBuffers.h"
+#include "tests/support/TempFolder.h"
 
 #include <sys/mman.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <cstring>
 
 namespace {
@@ -21,14 +20,9 @@ std::uint32_t Load(const MappedView& area, std::uint32_t offset) {
     return value;
 }
 
-std::string UniqueStem() {
-    static std::atomic<int> counter{0};
-    return "/kavel-app-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-}
-
 } // namespace
 
-SimulationAreas::SimulationAreas() : SimulationAreas(UniqueStem() + "-in", UniqueStem() + "-out") {}
+SimulationAreas::SimulationAreas() : SimulationAreas(UniqueName("/kavel-in"), UniqueName("/kavel-out")) {}
 
 SimulationAreas::SimulationAreas(const std::string& inputName, const std::string& outputName)
     : m_InputName(inputName), m_OutputName(outputName) {

@@ -9,6 +9,11 @@
 // the program's buffer names while the object lives.
 class SimulationAreas {
 public:
+    // The event and acknowledge variables of StandardVariables().
+    static constexpr std::uint32_t EventInput = 0x10;
+    static constexpr std::uint32_t AckInput = 0x14;
+    static constexpr std::uint32_t AckOutput = 0x24;
+
     SimulationAreas();
     // Areas of the given names; not valid when one of them exists already.
     SimulationAreas(const std::string& inputName, const std::string& outputName);
@@ -23,6 +28,11 @@ public:
     void ToggleInputBit(std::uint32_t offset, int bit) {
         WriteInput(offset, ReadInput(offset) ^ (1u << bit));
     }
+    std::uint32_t Event() const { return ReadInput(EventInput); }
+    std::uint32_t AckInputValue() const { return ReadInput(AckInput); }
+    std::uint32_t AckOutputValue() const { return ReadOutput(AckOutput); }
+    void SetEvent(std::uint32_t value) { WriteInput(EventInput, value); }
+    void ToggleEvent(int bit) { ToggleInputBit(EventInput, bit); }
 
 private:
     std::string m_InputName;
