@@ -1,10 +1,10 @@
 #include "events/Activation.h"
 #include "config/EventConfiguration.h"
+#include "controller/SimulationBuffers.h"
 #include "events/PollTimer.h"
+#include "tests/app/SimulationAreas.h"
 #include "tests/events/EventTestSupport.h"
 #include "tests/events/RecordingObservationState.h"
-#include "tests/events/SimulatedController.h"
-#include "tests/support/TempFolder.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -23,50 +23,50 @@ using namespace std::chrono_literals;
 
 constexpr std::uint32_t ConfigurationId = 7;
 
-// Activation and deactivation in simulation mode, with the real poll timer.
+// Activation and deactivation in simulation mode, with the real poll timer. The
+// areas are made by each test, so that one may start "the simulator" late.
 class SimulationActivationTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        State.Settings.UseSimEnvironment = 1;
-        State.Settings.UsedUniqueID = ConfigurationId;
-        State.References = SimulatedController::References();
-        UsePollCycle(5);
+        State.UseSimulation(ConfigurationId);
+        UseOnlyConfiguration(ConfigurationId, 5, "Test");
+        SetSimulationBufferNames(InputName, OutputName);
     }
 
     void TearDown() override { DeactivateObservation(State); }
 
-    static void UsePollCycle(std::uint32_t pollCycle) {
-        UseOnlyConfiguration(ConfigurationId, pollCycle, "Test");
+    SimulationAreas& Areas() {
+        if (!m_Areas)
+            m_Areas.emplace(InputName, OutputName);
+        return *m_Areas;
     }
 
-    std::vector<std::string> Tool(int slot, const std::vector<std::string>& more = {}) {
-        std::vector<std::string> arguments = {"--log", Log, "slot=" + std::to_string(slot)};
-        arguments.insert(arguments.end(), more.begin(), more.end());
-        return arguments;
-    }
+    std::vector<std::string> Tool(int slot) { return {"--log", Log, "slot=" + std::to_string(slot)}; }
 
     TempFolder Folder;
     std::string Log = Folder.File("calls.log");
-    SimulatedController Controller;
+    std::string InputName = UniqueName("/kavel-act-in");
+    std::string OutputName = UniqueName("/kavel-act-out");
+    std::optional<SimulationAreas> m_Areas;
     RecordingObservationState State;
 };
 
 TEST_F(SimulationActivationTest, APollCycleBelowFiveMillisecondsStillObservesUntilDeactivation) {
-    ASSERT_TRUE(Controller.Create());
+    ASSERT_TRUE(Areas().Valid());
     State.ConfigureTestTool(1, Tool(1));
     for (std::uint32_t pollCycle : {0u, 4u}) {
-        UsePollCycle(pollCycle);
-        Controller.SetEvent(0x10);
+        UseOnlyConfiguration(ConfigurationId, pollCycle, "Test");
+        Areas().SetEvent(0x10);
         ActivateObservation(State);
         EXPECT_EQ(State.ObservationActive, 1);
-        EXPECT_EQ(Controller.AckOutput(), 0x10u);
-        Controller.ToggleEvent(1);
-        ASSERT_TRUE(WaitUntil([&] { return Controller.AckOutput() == 0x12u; })) << pollCycle;
+        EXPECT_EQ(Areas().AckOutputValue(), 0x10u);
+        Areas().ToggleEvent(1);
+        ASSERT_TRUE(WaitUntil([&] { return Areas().AckOutputValue() == 0x12u; })) << pollCycle;
         DeactivateObservation(State);
         EXPECT_EQ(State.ObservationActive, 0);
-        Controller.SetEvent(0x10);
+        Areas().SetEvent(0x10);
     }
-    Controller.ToggleEvent(1);
+    Areas().ToggleEvent(1);
     std::this_thread::sleep_for(40ms);
     EXPECT_EQ(ReadToolLog(Log).size(), 2u);
     EXPECT_EQ(State.ToolSlots[1].CallCount, 2u);
@@ -79,10 +79,10 @@ TEST_F(SimulationActivationTest, ASimulatorStartedAfterActivationIsPickedUp) {
     EXPECT_EQ(State.LastEventValue, 0u);
     EXPECT_EQ(State.LastAckValue, 0u);
     std::this_thread::sleep_for(20ms);
-    ASSERT_TRUE(Controller.Create());
+    ASSERT_TRUE(Areas().Valid());
     std::this_thread::sleep_for(20ms);
-    Controller.ToggleEvent(2);
-    EXPECT_TRUE(WaitUntil([&] { return Controller.AckOutput() == 0x4u; }));
+    Areas().ToggleEvent(2);
+    EXPECT_TRUE(WaitUntil([&] { return Areas().AckOutputValue() == 0x4u; }));
     EXPECT_TRUE(State.Messages().empty());
 }
 
@@ -151,27 +151,26 @@ const ZooTool Zoo[] = {
 };
 
 TEST_F(SimulationActivationTest, DeactivationEndsEveryToolOfTheZooAndAcknowledgesEachRunOnce) {
-    ASSERT_TRUE(Controller.Create());
+    ASSERT_TRUE(Areas().Valid());
     for (const ZooTool& tool : Zoo) {
         SCOPED_TRACE(tool.Name);
         RecordingObservationState state;
-        state.Settings = State.Settings;
-        state.References = State.References;
+        state.UseSimulation(ConfigurationId);
         const std::string token = UniqueName("zoo");
         const std::string log = Folder.File(token + ".log");
         std::vector<std::string> arguments = {"--log", log, token};
         arguments.insert(arguments.end(), tool.Options.begin(), tool.Options.end());
         state.ConfigureTestTool(4, arguments);
-        Controller.SetEvent(0);
+        Areas().SetEvent(0);
         {
             std::optional<SilencedOutput> silenced;
             if (tool.Floods)
                 silenced.emplace();
             ActivateObservation(state);
-            Controller.ToggleEvent(4);
+            Areas().ToggleEvent(4);
             ASSERT_TRUE(WaitUntil([&] { return ReadToolLog(log).size() == 1; }, 20s));
             if (tool.EndsByItself) {
-                ASSERT_TRUE(WaitUntil([&] { return Controller.AckOutput() == 0x10u; }, 20s));
+                ASSERT_TRUE(WaitUntil([&] { return Areas().AckOutputValue() == 0x10u; }, 20s));
             }
         }
         const int refreshes = state.RefreshCount;
@@ -186,7 +185,7 @@ TEST_F(SimulationActivationTest, DeactivationEndsEveryToolOfTheZooAndAcknowledge
         EXPECT_TRUE(WaitUntil([&] { return LiveProcessesWith(token).empty(); }, 20s));
         EXPECT_EQ(state.ToolSlots[4].CallCount, 1u);
         EXPECT_EQ(state.ToolSlots[4].Running, 0);
-        EXPECT_EQ(Controller.AckOutput(), 0x10u);
+        EXPECT_EQ(Areas().AckOutputValue(), 0x10u);
         EXPECT_EQ(state.RefreshCount, refreshes + (tool.EndsByItself ? 0 : 1));
         EXPECT_EQ(ReadToolLog(log).size(), 1u);
         EXPECT_TRUE(state.Messages().empty());
@@ -197,33 +196,33 @@ TEST_F(SimulationActivationTest, DeactivationEndsEveryToolOfTheZooAndAcknowledge
 }
 
 TEST_F(SimulationActivationTest, WithoutTheConfigurationInUseObservationStaysOff) {
-    ASSERT_TRUE(Controller.Create());
+    ASSERT_TRUE(Areas().Valid());
     State.Settings.UsedUniqueID = 99;
     State.ConfigureTestTool(0, Tool(0));
-    Controller.SetEvent(0x3);
+    Areas().SetEvent(0x3);
     ActivateObservation(State);
     EXPECT_EQ(State.ObservationActive, 0);
-    EXPECT_EQ(Controller.AckOutput(), 0x3u); // synchronised before the look-up
-    Controller.ToggleEvent(0);
+    EXPECT_EQ(Areas().AckOutputValue(), 0x3u); // synchronised before the look-up
+    Areas().ToggleEvent(0);
     std::this_thread::sleep_for(30ms);
     EXPECT_FALSE(std::filesystem::exists(Log));
     EXPECT_TRUE(State.Messages().empty());
 }
 
 TEST_F(SimulationActivationTest, ActivationWhileActiveChangesNothing) {
-    ASSERT_TRUE(Controller.Create());
+    ASSERT_TRUE(Areas().Valid());
     ActivateObservation(State);
-    Controller.SetEvent(0x1); // slot 0 has no tool: seen, never acknowledged
+    Areas().SetEvent(0x1); // slot 0 has no tool: seen, never acknowledged
     ASSERT_TRUE(WaitUntil([&] { return State.LastEventValue == 0x1u; }));
     ActivateObservation(State);
     EXPECT_EQ(State.LastAckValue, 0u);
-    EXPECT_EQ(Controller.AckOutput(), 0u);
+    EXPECT_EQ(Areas().AckOutputValue(), 0u);
 }
 
 void NoCycle(void*) {}
 
 TEST_F(SimulationActivationTest, ATimerThatCannotStartIsReportedAndDeactivationStillWorks) {
-    ASSERT_TRUE(Controller.Create());
+    ASSERT_TRUE(Areas().Valid());
     ASSERT_TRUE(StartPollTimer(5, NoCycle, nullptr)); // the one timer is taken
     ActivateObservation(State);
     StopPollTimer();

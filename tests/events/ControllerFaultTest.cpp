@@ -2,11 +2,9 @@
 #include "tests/events/EventTestSupport.h"
 #include "tests/events/RecordingObservationState.h"
 #include "tests/support/MisbehavingController.h"
-#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -16,38 +14,16 @@ using namespace std::chrono_literals;
 constexpr std::uint32_t ConfigurationId = 12;
 constexpr int Slot = 2;
 
-std::string Summary(const char* eventInputOffset) {
-    std::string text = "[GENERAL]\nAppName=Faults\nVariablesCount=2\n";
-    text += "[V0]\nName=EventVar\nVarType=SPT\nDataType=USINT32\nDataDirection=IO\nInpSplitDataFieldOffs=";
-    text += eventInputOffset;
-    text += "\nOutSplitDataFieldOffs=0x0\n";
-    text += "[V1]\nName=AckVar\nVarType=SPT\nDataType=USINT32\nDataDirection=IO\n"
-            "InpSplitDataFieldOffs=0x4\nOutSplitDataFieldOffs=0x4\n";
-    return text;
-}
-
 // The real engine, the real access library and a controller on loopback that
 // misbehaves. Each case has a loopback address of its own.
 class ControllerFaultTest : public ::testing::Test {
 protected:
     void Prepare(int host, std::uint16_t eventInputOffset = 0) {
-        UseOnlyConfiguration(ConfigurationId);
-        State.Settings.UseSimEnvironment = 0;
-        State.Settings.UsedUniqueID = ConfigurationId;
-        State.Session.Paths.ControllerAddress = "127.0.0." + std::to_string(host);
-        State.References.Event = {eventInputOffset, 0, 4, 0};
-        State.References.Acknowledge = {4, 4, 4, 0};
+        State.UseController(ConfigurationId, "127.0.0." + std::to_string(host), eventInputOffset);
         State.ConfigureTestTool(Slot, {"--log", Log, "slot=2"});
     }
 
     void TearDown() override { DeactivateObservation(State); }
-
-    std::size_t LinesContaining(const std::string& part) const {
-        const auto lines = State.Messages();
-        return static_cast<std::size_t>(
-            std::count_if(lines.begin(), lines.end(),
-                          [&](const std::string& line) { return line.find(part) != std::string::npos; }));
-    }
 
     TempFolder Folder;
     std::string Log = Folder.File("calls.log");
@@ -89,18 +65,18 @@ TEST_F(ControllerFaultTest, AFailedAcknowledgeWriteIsRepeatedUntilItArrivesOnce)
     int host = 80;
     for (const Fault& fault : Faults) {
         SCOPED_TRACE(fault.Name);
-        RecordingObservationState& state = State;
-        DeactivateObservation(state);
-        state.ToolSlots[Slot].CallCount = 0;
+        DeactivateObservation(State);
+        State.ToolSlots[Slot].CallCount = 0;
         std::remove(Log.c_str());
         Prepare(++host);
-        MisbehavingController controller(state.Session.Paths.ControllerAddress, Summary("0x0"), 8, 8, 0, 4);
+        MisbehavingController controller(State.Session.Paths.ControllerAddress, ControllerSummary(), 8, 8, 0,
+                                         4);
         ASSERT_TRUE(controller.Listening());
-        const std::size_t pendingBefore = LinesContaining("not delivered: it is written again");
-        const std::size_t deliveredBefore = LinesContaining("---- Acknowledge value");
-        const std::size_t errorsBefore = LinesContaining("**** Error occured: ");
-        ActivateObservation(state);
-        ASSERT_EQ(state.ObservationActive, 1);
+        const std::size_t pendingBefore = State.LinesContaining("not delivered: it is written again");
+        const std::size_t deliveredBefore = State.LinesContaining("---- Acknowledge value");
+        const std::size_t errorsBefore = State.LinesContaining("**** Error occured: ");
+        ActivateObservation(State);
+        ASSERT_EQ(State.ObservationActive, 1);
 
         // The first run's acknowledgement meets the fault three times.
         controller.Misbehave(fault.Kind, 3, fault.Status);
@@ -110,14 +86,14 @@ TEST_F(ControllerFaultTest, AFailedAcknowledgeWriteIsRepeatedUntilItArrivesOnce)
         // Observation goes on by itself: the next run is handled as usual.
         controller.ToggleEvent(Slot);
         ASSERT_TRUE(WaitUntil([&] { return controller.Acknowledge() == 0u; }, 20s));
-        DeactivateObservation(state);
+        DeactivateObservation(State);
 
         EXPECT_EQ(controller.AcknowledgeToggles(Slot), 2);
-        EXPECT_EQ(state.ToolSlots[Slot].CallCount, 2u);
+        EXPECT_EQ(State.ToolSlots[Slot].CallCount, 2u);
         EXPECT_EQ(ReadToolLog(Log).size(), 2u);
-        EXPECT_GT(LinesContaining("**** Error occured: "), errorsBefore);
-        EXPECT_EQ(LinesContaining("not delivered: it is written again"), pendingBefore + 1);
-        EXPECT_EQ(LinesContaining("---- Acknowledge value"), deliveredBefore + 1);
+        EXPECT_GT(State.LinesContaining("**** Error occured: "), errorsBefore);
+        EXPECT_EQ(State.LinesContaining("not delivered: it is written again"), pendingBefore + 1);
+        EXPECT_EQ(State.LinesContaining("---- Acknowledge value"), deliveredBefore + 1);
     }
 }
 
@@ -144,16 +120,16 @@ TEST_F(ControllerFaultTest, VariablesOutsideTheControllersImagesStopTheActivatio
     for (const Case& test : cases) {
         SCOPED_TRACE(test.Name);
         Prepare(++host, test.EventOffset);
-        const std::string offset = test.EventOffset == 0 ? "0x0" : "0x10";
-        MisbehavingController controller(State.Session.Paths.ControllerAddress, Summary(offset.c_str()),
-                                         test.InputSize, test.OutputSize, test.EventOffset, 4);
+        MisbehavingController controller(State.Session.Paths.ControllerAddress,
+                                         ControllerSummary(test.EventOffset), test.InputSize, test.OutputSize,
+                                         test.EventOffset, 4);
         ASSERT_TRUE(controller.Listening());
         const int deactivations = State.DeactivateButtonCount;
         ActivateObservation(State);
         EXPECT_EQ(State.ObservationActive, 0);
         EXPECT_EQ(State.DeactivateButtonCount, deactivations + 1);
-        EXPECT_EQ(LinesContaining(test.Line), 1u);
-        EXPECT_EQ(LinesContaining("no event is observed"), LinesContaining("Error ! "));
+        EXPECT_EQ(State.LinesContaining(test.Line), 1u);
+        EXPECT_EQ(State.LinesContaining("no event is observed"), State.LinesContaining("Error ! "));
     }
 }
 

@@ -3,7 +3,6 @@
 #include "tests/events/EventTestSupport.h"
 #include "tests/events/RecordingObservationState.h"
 #include "tests/support/EmulatorProcess.h"
-#include "tests/support/TempFolder.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -17,37 +16,14 @@ using ::testing::StartsWith;
 
 constexpr std::uint32_t ConfigurationId = 11;
 
-constexpr const char* Summary = "[GENERAL]\n"
-                                "AppName=Events\n"
-                                "VariablesCount=2\n"
-                                "[V0]\n"
-                                "Name=EventVar\n"
-                                "VarType=SPT\n"
-                                "DataType=USINT32\n"
-                                "DataDirection=IO\n"
-                                "InpSplitDataFieldOffs=0x0\n"
-                                "OutSplitDataFieldOffs=0x0\n"
-                                "[V1]\n"
-                                "Name=AckVar\n"
-                                "VarType=SPT\n"
-                                "DataType=USINT32\n"
-                                "DataDirection=IO\n"
-                                "InpSplitDataFieldOffs=0x4\n"
-                                "OutSplitDataFieldOffs=0x4\n";
-
 // Controller mode against the real emulator. Every test has a loopback address
 // of its own, so that other test programs may run emulators at the same time.
 class ControllerModeTest : public ::testing::Test {
 protected:
     void Prepare(const std::string& address) {
         Address = address;
-        UseOnlyConfiguration(ConfigurationId);
-        State.Settings.UseSimEnvironment = 0;
-        State.Settings.UsedUniqueID = ConfigurationId;
-        State.Session.Paths.ControllerAddress = address;
-        State.References.Event = {0, 0, 4, 0};
-        State.References.Acknowledge = {4, 4, 4, 0};
-        SummaryPath = Folder.Write("summary.sta", Summary);
+        State.UseController(ConfigurationId, address);
+        SummaryPath = Folder.Write("summary.sta", ControllerSummary());
     }
 
     // Starts the controller, or starts it anew; true once it serves.
@@ -96,25 +72,35 @@ TEST_F(ControllerModeTest, TogglesOfTheControllerAreHandledAndAcknowledgedInItsO
     EXPECT_TRUE(State.HasMessageContaining("---- Highspeed TCP/IP connection to <127.0.0.61> closed!"));
 }
 
-TEST_F(ControllerModeTest, WithoutAControllerActivationNamesTheSummaryPathAndDeactivates) {
-    Prepare("127.0.0.62");
-    ActivateObservation(State);
-    EXPECT_EQ(State.ObservationActive, 0);
-    EXPECT_EQ(State.DeactivateButtonCount, 1);
-    EXPECT_TRUE(State.HasMessageContaining("Error ! Online was no device configuration for " +
-                                           SummaryFilePath() + " available !"));
-}
-
-TEST_F(ControllerModeTest, VariablesThatDoNotMatchTheControllerStopTheActivation) {
-    Prepare("127.0.0.63");
-    ASSERT_TRUE(StartEmulator()) << Emulator->Output();
-    State.References.Acknowledge.InputOffset = 8;
-    ActivateObservation(State);
-    EXPECT_EQ(State.ObservationActive, 0);
-    EXPECT_EQ(State.DeactivateButtonCount, 1);
-    EXPECT_TRUE(State.HasMessageContaining(
-        "Error ! The data of configured and the selected variables do not match !"));
-    EXPECT_FALSE(State.HasMessageContaining("Highspeed TCP/IP connection opened"));
+// Without a controller, or with variables beyond its images, activation says why,
+// never connects and hands the window back to the user.
+TEST_F(ControllerModeTest, ActivationThatCannotConnectOrMatchDeactivates) {
+    struct Case {
+        const char* Name;
+        bool Emulator;
+        std::string Line;
+    };
+    const Case cases[] = {
+        {"no controller", false,
+         "Error ! Online was no device configuration for " + SummaryFilePath() + " available !"},
+        {"acknowledge beyond the summary", true,
+         "Error ! The data of configured and the selected variables do not match !"},
+    };
+    int host = 62;
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.Name);
+        Prepare("127.0.0." + std::to_string(host++));
+        State.DeactivateButtonCount = 0;
+        if (test.Emulator) {
+            ASSERT_TRUE(StartEmulator()) << Emulator->Output();
+            State.References.Acknowledge.InputOffset = 8;
+        }
+        ActivateObservation(State);
+        EXPECT_EQ(State.ObservationActive, 0);
+        EXPECT_EQ(State.DeactivateButtonCount, 1);
+        EXPECT_TRUE(State.HasMessageContaining(test.Line));
+        EXPECT_FALSE(State.HasMessageContaining("Highspeed TCP/IP connection opened"));
+    }
 }
 
 TEST_F(ControllerModeTest, ObservationGoesOnWhenTheControllerComesBack) {
@@ -126,16 +112,9 @@ TEST_F(ControllerModeTest, ObservationGoesOnWhenTheControllerComesBack) {
     ASSERT_THAT(Emulator->Command("toggle EventVar 1"), StartsWith("in EventVar = "));
     ASSERT_TRUE(AcknowledgeBecomes(0x2));
 
-    const std::size_t linesBefore = State.Messages().size();
+    const std::size_t faultsBefore = State.LinesContaining("**** ");
     Emulator->Kill();
-    ASSERT_TRUE(WaitUntil([&] {
-        const auto lines = State.Messages();
-        for (std::size_t i = linesBefore; i < lines.size(); ++i) {
-            if (lines[i].rfind("**** ", 0) == 0)
-                return true;
-        }
-        return false;
-    }));
+    ASSERT_TRUE(WaitUntil([&] { return State.LinesContaining("**** ") > faultsBefore; }));
     ASSERT_TRUE(StartEmulator()) << Emulator->Output();
     // The new controller starts from zero images: bit 1 reads as toggled, bit 5 is.
     ASSERT_THAT(Emulator->Command("toggle EventVar 5"), StartsWith("in EventVar = "));
@@ -154,11 +133,11 @@ TEST_F(ControllerModeTest, TheDemoProjectRunsAgainstTheEmulator) {
     std::filesystem::create_directory(bin);
     ASSERT_EQ(RunProgram({"/bin/bash", (source / "scripts" / "make-demo-project").string(), demo, bin}), 0);
     Prepare("127.0.0.65");
+    Configurations().ClearConfigurations();
     GlobalParameters parameters;
     parameters.UniqueID = ConfigurationId;
     parameters.EventVariable = "EventWord";
     parameters.AcknowledgeVariable = "AckWord";
-    Configurations().ClearConfigurations();
     Configurations().AppendConfiguration(parameters);
     State.References.Event = {0x10, 0x30, 4, 0};
     State.References.Acknowledge = {0x14, 0x34, 4, 0};

@@ -1,15 +1,12 @@
 #include "tests/events/EventTestSupport.h"
 
 #include "config/EventConfiguration.h"
-#include "tests/support/ChildProcess.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <fstream>
+#include <map>
 #include <sstream>
-#include <thread>
 
 void UseOnlyConfiguration(std::uint32_t uniqueId, std::uint32_t pollCycle, const std::string& description) {
     GlobalParameters parameters;
@@ -29,6 +26,7 @@ std::string TestToolPath() {
 namespace {
 
 bool ReadQuoted(std::istream& in, std::string& text) {
+    static const std::map<int, char> Escaped{{'\\', '\\'}, {'"', '"'}, {'n', '\n'}, {'r', '\r'}, {'t', '\t'}};
     text.clear();
     if (in.get() != '"')
         return false;
@@ -39,29 +37,14 @@ bool ReadQuoted(std::istream& in, std::string& text) {
             text += static_cast<char>(c);
             continue;
         }
-        switch (in.get()) {
-        case '\\':
-            text += '\\';
-            break;
-        case '"':
-            text += '"';
-            break;
-        case 'n':
-            text += '\n';
-            break;
-        case 'r':
-            text += '\r';
-            break;
-        case 't':
-            text += '\t';
-            break;
-        case 'x': {
+        c = in.get();
+        if (c == 'x') {
             char hex[3] = {};
             in.read(hex, 2);
             text += static_cast<char>(std::stoi(hex, nullptr, 16));
-            break;
-        }
-        default:
+        } else if (const auto it = Escaped.find(c); it != Escaped.end()) {
+            text += it->second;
+        } else {
             return false;
         }
     }
@@ -81,7 +64,6 @@ bool ParseLine(const std::string& line, ToolLogEntry& entry) {
         mono.rfind("mono_us=", 0) != 0 || child.rfind("child=", 0) != 0 || argc.rfind("argc=", 0) != 0)
         return false;
     entry.ProcessId = std::stoi(pid.substr(4));
-    entry.MonotonicMicroseconds = std::stoull(mono.substr(8));
     entry.ChildId = std::stoi(child.substr(6));
     const int count = std::stoi(argc.substr(5));
     for (int i = 0; i < count; ++i) {
@@ -109,19 +91,14 @@ std::vector<ToolLogEntry> ReadToolLog(const std::string& path) {
     return entries;
 }
 
-bool ProcessEnded(pid_t processId) {
-    std::ifstream stat("/proc/" + std::to_string(processId) + "/stat");
-    std::string text;
-    if (!std::getline(stat, text))
-        return true;
-    const auto close = text.rfind(')');
-    return close == std::string::npos || close + 2 >= text.size() || text[close + 2] == 'Z' ||
-           text[close + 2] == 'X';
-}
-
-std::string UniqueName(const std::string& stem) {
-    static std::atomic<int> counter{0};
-    return stem + "-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
+std::string ControllerSummary(unsigned eventInputOffset) {
+    std::ostringstream text;
+    text
+        << "[GENERAL]\nAppName=Events\nVariablesCount=2\n[V0]\nName=EventVar\nVarType=SPT\nDataType=USINT32\n"
+        << "DataDirection=IO\nInpSplitDataFieldOffs=0x" << std::hex << eventInputOffset
+        << "\nOutSplitDataFieldOffs=0x0\n[V1]\nName=AckVar\nVarType=SPT\nDataType=USINT32\n"
+        << "DataDirection=IO\nInpSplitDataFieldOffs=0x4\nOutSplitDataFieldOffs=0x4\n";
+    return text.str();
 }
 
 int RunProgram(const std::vector<std::string>& argv, std::chrono::milliseconds timeout, pid_t* processId) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/support/ChildProcess.h"
+#include "tests/support/TempFolder.h"
 #include "tests/support/WaitUntil.h"
 
 #include <chrono>
@@ -20,7 +22,6 @@ std::string TestToolPath();
 // One line of the test tool's log.
 struct ToolLogEntry {
     pid_t ProcessId = 0;
-    std::uint64_t MonotonicMicroseconds = 0;
     pid_t ChildId = 0;
     std::vector<std::string> Arguments; // argv[0] first
 };
@@ -28,11 +29,9 @@ struct ToolLogEntry {
 // The lines of a log file; a line that does not parse fails the test that reads it.
 std::vector<ToolLogEntry> ReadToolLog(const std::string& path);
 
-// True when the process is gone or only a zombie is left of it.
-bool ProcessEnded(pid_t processId);
-
-// A name for shared memory or files that no other test (or run) uses.
-std::string UniqueName(const std::string& stem);
+// A summary file with the 32-bit words EventVar (input at `eventInputOffset`,
+// output at 0) and AckVar (at 4 in both images).
+std::string ControllerSummary(unsigned eventInputOffset = 0);
 
 // Runs a program with these arguments (argv[0] is the program) and returns its
 // exit code; -1 when it could not start, was killed, or ran past `timeout`.

@@ -1,9 +1,8 @@
 #include "config/EventConfiguration.h"
 #include "events/Activation.h"
+#include "tests/app/SimulationAreas.h"
 #include "tests/events/EventTestSupport.h"
 #include "tests/events/RecordingObservationState.h"
-#include "tests/events/SimulatedController.h"
-#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -23,11 +22,9 @@ constexpr std::uint32_t Seed = 20240611;
 class HandshakeSoakTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(Controller.Create());
+        ASSERT_TRUE(Controller.Valid());
         UseOnlyConfiguration(ConfigurationId);
-        State.Settings.UseSimEnvironment = 1;
-        State.Settings.UsedUniqueID = ConfigurationId;
-        State.References = SimulatedController::References();
+        State.UseSimulation(ConfigurationId);
         for (int slot = 0; slot < ToolSlotCount; ++slot) {
             const int sleepMs = std::uniform_int_distribution<int>(0, 20)(Random);
             State.ConfigureTestTool(slot, {"--log", Log, "--sleep", std::to_string(sleepMs), Marker(slot)});
@@ -35,7 +32,7 @@ protected:
         Controller.SetEvent(std::uniform_int_distribution<std::uint32_t>(0, 0xFFFF)(Random));
         ActivateObservation(State);
         ASSERT_EQ(State.ObservationActive, 1);
-        Synchronised = Controller.AckOutput();
+        Synchronised = Controller.AckOutputValue();
         ASSERT_EQ(Synchronised, Controller.Event());
     }
 
@@ -68,7 +65,7 @@ protected:
     std::mt19937 Random{Seed};
     TempFolder Folder;
     std::string Log = Folder.File("calls.log");
-    SimulatedController Controller;
+    SimulationAreas Controller;
     RecordingObservationState State;
     std::uint32_t Synchronised = 0;
 };
@@ -85,7 +82,7 @@ TEST_F(HandshakeSoakTest, FreeTogglingMatchesTheAcknowledgedRunsExactly) {
         const std::uint32_t calls = State.ToolSlots[slot].CallCount;
         EXPECT_EQ(calls, runs[slot]) << "slot " << slot;
         // Every acknowledged run toggles its bit once, starting from the synchronised value.
-        EXPECT_EQ((Controller.AckOutput() >> slot) & 1u, ((Synchronised >> slot) ^ calls) & 1u)
+        EXPECT_EQ((Controller.AckOutputValue() >> slot) & 1u, ((Synchronised >> slot) ^ calls) & 1u)
             << "slot " << slot;
         // However slowly the machine ran: an idle slot whose bit ends up changed has
         // seen that change, so it ran at least once.
@@ -93,7 +90,7 @@ TEST_F(HandshakeSoakTest, FreeTogglingMatchesTheAcknowledgedRunsExactly) {
             EXPECT_GE(calls, 1u) << "slot " << slot;
         }
     }
-    EXPECT_EQ(Controller.AckInput(), Controller.AckOutput());
+    EXPECT_EQ(Controller.AckInputValue(), Controller.AckOutputValue());
 }
 
 TEST_F(HandshakeSoakTest, AControllerThatWaitsForEachAcknowledgementSeesEveryEventHandledOnce) {
@@ -101,7 +98,7 @@ TEST_F(HandshakeSoakTest, AControllerThatWaitsForEachAcknowledgementSeesEveryEve
     for (int handshake = 0; handshake < 300;) {
         const int bit = std::uniform_int_distribution<int>(0, 15)(Random);
         const std::uint32_t mask = 1u << bit;
-        if ((Controller.Event() & mask) != (Controller.AckOutput() & mask)) {
+        if ((Controller.Event() & mask) != (Controller.AckOutputValue() & mask)) {
             std::this_thread::sleep_for(200us);
             continue;
         }
@@ -110,7 +107,7 @@ TEST_F(HandshakeSoakTest, AControllerThatWaitsForEachAcknowledgementSeesEveryEve
         ++handshake;
         PauseRandomly(2);
     }
-    ASSERT_TRUE(WaitUntil([&] { return Controller.AckOutput() == Controller.Event() && Quiet(); }, 20s));
+    ASSERT_TRUE(WaitUntil([&] { return Controller.AckOutputValue() == Controller.Event() && Quiet(); }, 20s));
     DeactivateObservation(State);
     const auto runs = LoggedRuns();
     for (int slot = 0; slot < ToolSlotCount; ++slot) {

@@ -1,12 +1,12 @@
 #include "events/PollCycle.h"
 #include "controller/SimulationBuffers.h"
+#include "tests/app/SimulationAreas.h"
 #include "tests/events/EventTestSupport.h"
 #include "tests/events/RecordingObservationState.h"
-#include "tests/events/SimulatedController.h"
-#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <thread>
 
 namespace {
@@ -17,9 +17,8 @@ using namespace std::chrono_literals;
 class PollCycleTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(Controller.Create());
-        State.Settings.UseSimEnvironment = 1;
-        State.References = SimulatedController::References();
+        ASSERT_TRUE(Controller.Valid());
+        State.UseSimulation(0);
         ResetSimulationBuffers();
         OpenSimulationBuffers();
     }
@@ -47,15 +46,15 @@ protected:
 
     TempFolder Folder;
     std::string Log = Folder.File("calls.log");
-    SimulatedController Controller;
+    SimulationAreas Controller;
     RecordingObservationState State;
 };
 
 TEST_F(PollCycleTest, AToggledBitStartsItsToolAndItsEndTogglesTheAcknowledgeBitInBothImages) {
     Controller.SetEvent(0x00A5);
     SynchroniseAcknowledge(State);
-    EXPECT_EQ(Controller.AckOutput(), 0x00A5u);
-    EXPECT_EQ(Controller.AckInput(), 0x00A5u);
+    EXPECT_EQ(Controller.AckOutputValue(), 0x00A5u);
+    EXPECT_EQ(Controller.AckInputValue(), 0x00A5u);
     EXPECT_EQ(State.LastEventValue, 0x00A5u);
     EXPECT_EQ(State.LastAckValue, 0x00A5u);
 
@@ -63,8 +62,8 @@ TEST_F(PollCycleTest, AToggledBitStartsItsToolAndItsEndTogglesTheAcknowledgeBitI
     Controller.SetEvent(0x00A4);
     RunPollCycle(&State);
     EXPECT_EQ(State.ToolSlots[0].Running, 1);
-    ASSERT_TRUE(CycleUntil([&] { return Controller.AckOutput() == 0x00A4u; }));
-    EXPECT_EQ(Controller.AckInput(), 0x00A4u);
+    ASSERT_TRUE(CycleUntil([&] { return Controller.AckOutputValue() == 0x00A4u; }));
+    EXPECT_EQ(Controller.AckInputValue(), 0x00A4u);
     EXPECT_EQ(State.LastAckValue, 0x00A4u);
     EXPECT_EQ(State.ToolSlots[0].CallCount, 1u);
     EXPECT_EQ(State.ToolSlots[0].Running, 0);
@@ -79,22 +78,27 @@ TEST_F(PollCycleTest, AToggledBitStartsItsToolAndItsEndTogglesTheAcknowledgeBitI
     RunPollCycle(nullptr);
 }
 
+// Bits 0 and 15 in one read (the event's bytes lowest address first) start both
+// tools, and one write acknowledges both once both have ended.
 TEST_F(PollCycleTest, TwoBitsInOneReadStartBothAndOneWriteAcknowledgesBoth) {
     State.ConfigureTestTool(0, Tool(0, 100));
-    State.ConfigureTestTool(3, Tool(3, 100));
+    State.ConfigureTestTool(15, Tool(15, 100));
     SynchroniseAcknowledge(State);
-    Controller.SetEvent(0x9);
+    const unsigned char bytes[4] = {0x01, 0x80, 0x00, 0x00};
+    std::uint32_t word = 0;
+    std::memcpy(&word, bytes, sizeof word); // the same bytes at the same addresses
+    Controller.SetEvent(word);
     RunPollCycle(&State);
     EXPECT_EQ(State.ToolSlots[0].Running, 1);
-    EXPECT_EQ(State.ToolSlots[3].Running, 1);
+    EXPECT_EQ(State.ToolSlots[15].Running, 1);
     ASSERT_TRUE(
-        WaitUntil([&] { return State.ToolSlots[0].Finished == 1 && State.ToolSlots[3].Finished == 1; }));
-    EXPECT_EQ(Controller.AckOutput(), 0u);
+        WaitUntil([&] { return State.ToolSlots[0].Finished == 1 && State.ToolSlots[15].Finished == 1; }));
+    EXPECT_EQ(Controller.AckOutputValue(), 0u);
     RunPollCycle(&State);
-    EXPECT_EQ(Controller.AckOutput(), 0x9u);
+    EXPECT_EQ(Controller.AckOutputValue(), 0x8001u);
     EXPECT_EQ(State.RefreshCount, 1);
     EXPECT_EQ(State.ToolSlots[0].CallCount, 1u);
-    EXPECT_EQ(State.ToolSlots[3].CallCount, 1u);
+    EXPECT_EQ(State.ToolSlots[15].CallCount, 1u);
     EXPECT_EQ(LoggedRuns(), 2u);
 }
 
@@ -106,10 +110,10 @@ TEST_F(PollCycleTest, ABitToggledBackWhileItsToolRunsGivesOneAcknowledgement) {
     Controller.ToggleEvent(2);
     RunPollCycle(&State);
     EXPECT_EQ(State.LastEventValue, 0u);
-    ASSERT_TRUE(CycleUntil([&] { return Controller.AckOutput() == 0x4u; }));
+    ASSERT_TRUE(CycleUntil([&] { return Controller.AckOutputValue() == 0x4u; }));
     CycleFor(30ms);
     EXPECT_EQ(Controller.Event(), 0u);
-    EXPECT_EQ(Controller.AckOutput(), 0x4u);
+    EXPECT_EQ(Controller.AckOutputValue(), 0x4u);
     EXPECT_EQ(State.ToolSlots[2].CallCount, 1u);
     EXPECT_EQ(LoggedRuns(), 1u);
 }
@@ -121,20 +125,8 @@ TEST_F(PollCycleTest, HighBitsAndBitsOfSlotsThatMayNotRunStartNothing) {
     CycleFor(20ms);
     EXPECT_EQ(State.LastEventValue, 0xFFFF0020u);
     EXPECT_EQ(State.ToolSlots[5].Running, 0);
-    EXPECT_EQ(Controller.AckOutput(), 0u);
+    EXPECT_EQ(Controller.AckOutputValue(), 0u);
     EXPECT_EQ(State.RefreshCount, 0);
-}
-
-TEST_F(PollCycleTest, EventBytesAreReadLowestAddressFirst) {
-    State.ConfigureTestTool(0, Tool(0, 0));
-    State.ConfigureTestTool(15, Tool(15, 0));
-    SynchroniseAcknowledge(State);
-    Controller.WriteEventBytes({0x01, 0x80, 0x00, 0x00});
-    RunPollCycle(&State);
-    EXPECT_EQ(State.ToolSlots[0].Running, 1);
-    EXPECT_EQ(State.ToolSlots[15].Running, 1);
-    EXPECT_TRUE(CycleUntil([&] { return Controller.AckOutput() == 0x8001u; }));
-    EXPECT_EQ(LoggedRuns(), 2u);
 }
 
 TEST_F(PollCycleTest, AnAcknowledgementThatFindsNoAreaIsWrittenAgainUntilItArrives) {
@@ -148,12 +140,12 @@ TEST_F(PollCycleTest, AnAcknowledgementThatFindsNoAreaIsWrittenAgainUntilItArriv
     };
     runOnce();
     AcknowledgeFinishedTools(State);
-    EXPECT_EQ(Controller.AckOutput(), 0u);
+    EXPECT_EQ(Controller.AckOutputValue(), 0u);
     EXPECT_EQ(State.ToolSlots[2].CallCount, 1u);
     EXPECT_EQ(State.RefreshCount, 1);
     RunPollCycle(&State);
-    EXPECT_EQ(Controller.AckOutput(), 0x4u);
-    EXPECT_EQ(Controller.AckInput(), 0x4u);
+    EXPECT_EQ(Controller.AckOutputValue(), 0x4u);
+    EXPECT_EQ(Controller.AckInputValue(), 0x4u);
     CycleFor(20ms);
     EXPECT_EQ(State.RefreshCount, 1);
     EXPECT_EQ(State.Messages(),
@@ -166,7 +158,7 @@ TEST_F(PollCycleTest, AnAcknowledgementThatFindsNoAreaIsWrittenAgainUntilItArriv
     runOnce();
     AcknowledgeFinishedTools(State, UndeliveredAcknowledge::GiveUp);
     CycleFor(20ms);
-    EXPECT_EQ(Controller.AckOutput(), 0x4u);
+    EXPECT_EQ(Controller.AckOutputValue(), 0x4u);
     EXPECT_EQ(State.ToolSlots[2].CallCount, 2u);
     EXPECT_EQ(
         State.Messages().back(),
@@ -185,7 +177,7 @@ TEST_F(PollCycleTest, AMissingProgramIsReportedAndItsSlotIsNeverAcknowledged) {
     CycleFor(30ms);
     Controller.ToggleEvent(1);
     CycleFor(30ms);
-    EXPECT_EQ(Controller.AckOutput(), 0u);
+    EXPECT_EQ(Controller.AckOutputValue(), 0u);
     EXPECT_EQ(slot.Running, 1);
     EXPECT_EQ(State.Messages().size(), 1u);
 }

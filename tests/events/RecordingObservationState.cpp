@@ -6,10 +6,6 @@
 
 #include <algorithm>
 
-RecordingObservationState::RecordingObservationState() {
-    SetMainWindow(this);
-}
-
 RecordingObservationState::~RecordingObservationState() {
     StopPollTimer();
     TerminateRunningTools(*this);
@@ -17,31 +13,17 @@ RecordingObservationState::~RecordingObservationState() {
         if (slot.WorkerThread.joinable())
             slot.WorkerThread.join();
     }
-    SetMainWindow(nullptr);
-}
-
-void RecordingObservationState::RefreshCallCounts() {
-    ++RefreshCount;
-}
-
-void RecordingObservationState::OnDeactivateButton() {
-    ++DeactivateButtonCount;
-}
-
-void RecordingObservationState::AddMessage(const std::string& text) {
-    std::lock_guard lock(m_Guard);
-    m_Messages.push_back(text);
-}
-
-std::vector<std::string> RecordingObservationState::Messages() const {
-    std::lock_guard lock(m_Guard);
-    return m_Messages;
 }
 
 bool RecordingObservationState::HasMessageContaining(const std::string& part) const {
-    std::lock_guard lock(m_Guard);
-    return std::any_of(m_Messages.begin(), m_Messages.end(),
-                       [&](const std::string& line) { return line.find(part) != std::string::npos; });
+    return LinesContaining(part) > 0;
+}
+
+std::size_t RecordingObservationState::LinesContaining(const std::string& part) const {
+    const auto lines = Messages();
+    return static_cast<std::size_t>(std::count_if(lines.begin(), lines.end(), [&](const std::string& line) {
+        return line.find(part) != std::string::npos;
+    }));
 }
 
 void RecordingObservationState::ConfigureTestTool(int index, const std::vector<std::string>& arguments) {
@@ -53,4 +35,21 @@ void RecordingObservationState::ConfigureTestTool(int index, const std::vector<s
     slot.CommandLine = slot.Program;
     for (const std::string& argument : arguments)
         slot.CommandLine += " " + argument;
+}
+
+void RecordingObservationState::UseSimulation(std::uint32_t uniqueId) {
+    Settings.UseSimEnvironment = 1;
+    Settings.UsedUniqueID = uniqueId;
+    References.Event = {0x10, 0x20, 4, 0};
+    References.Acknowledge = {0x14, 0x24, 4, 1};
+}
+
+void RecordingObservationState::UseController(std::uint32_t uniqueId, const std::string& address,
+                                              std::uint16_t eventInputOffset) {
+    UseOnlyConfiguration(uniqueId);
+    Settings.UseSimEnvironment = 0;
+    Settings.UsedUniqueID = uniqueId;
+    Session.Paths.ControllerAddress = address;
+    References.Event = {eventInputOffset, 0, 4, 0};
+    References.Acknowledge = {4, 4, 4, 0};
 }

@@ -11,9 +11,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr std::uint32_t EventInput = 0x10;
-constexpr std::uint32_t AckOutput = 0x24;
-
 class ReloadTest : public DialogFixture {
 protected:
     void TearDown() override { Dialog.reset(); }
@@ -27,22 +24,11 @@ TEST_F(ReloadTest, ASlotWhoseProgramWasMissingRunsAgainAfterAReload) {
     ASSERT_TRUE(Areas.Valid());
     const std::string marker = Workspace.PathOf("ran");
     const std::string program = Workspace.PathOf("tool");
-    Workspace.WriteSummary("summary.sta", StandardVariables());
-    AppSettings settings;
-    settings.PathToKavelCfg =
-        Workspace.WriteProject("p.ADPXML", {{"1",
-                                             "Observed",
-                                             "EventVar",
-                                             "AckVar",
-                                             "5",
-                                             {{0, Workspace.Folder() + "/@NO_PATHCHECK", "tool", marker}}}});
-    settings.UseSimEnvironment = 1;
-    settings.ActivateOnStart = 1;
-    OpenWith(settings);
+    OpenWith(ProjectWithTool(Workspace.Folder() + "/@NO_PATHCHECK", "tool", marker));
     ASSERT_EQ(Dialog->ObservationActive, 1);
     ToolSlot& slot = Dialog->ToolSlots[0];
 
-    Areas.ToggleInputBit(EventInput, 0);
+    Areas.ToggleEvent(0);
     ASSERT_TRUE(WaitUntil([&] {
         std::lock_guard lock(slot.Process.Guard);
         return slot.Process.StartFailed;
@@ -54,9 +40,9 @@ TEST_F(ReloadTest, ASlotWhoseProgramWasMissingRunsAgainAfterAReload) {
     ASSERT_TRUE(Dialog->ActivationAllowed());
     Dialog->OnActivateButton();
     ASSERT_EQ(Dialog->ObservationActive, 1);
-    Areas.ToggleInputBit(EventInput, 0);
+    Areas.ToggleEvent(0);
     EXPECT_TRUE(WaitUntil([&] { return std::filesystem::exists(marker); }, 10s));
-    EXPECT_TRUE(WaitUntil([&] { return (Areas.ReadOutput(AckOutput) & 1u) == 1u; }, 10s));
+    EXPECT_TRUE(WaitUntil([&] { return (Areas.AckOutputValue() & 1u) == 1u; }, 10s));
     Dialog->OnCancel();
     EXPECT_EQ(slot.CallCount, 1u);
 }
