@@ -10,6 +10,7 @@
 #include "events/Activation.h"
 #include "events/ObservationState.h"
 #include "events/PollTimer.h"
+#include "tests/support/ProcessFiles.h"
 #include "tools/qrix-sim/SharedArea.h"
 
 #include <fcntl.h>
@@ -333,17 +334,6 @@ double MeasureSpawnFloor(const Options& options) {
     const double rate = elapsed > 0 ? options.Spawns / elapsed : 0.0;
     std::printf("%-28s %.1f per s\n", "floor: sequential rate", rate);
     return rate;
-}
-
-// Voluntary context switches of one thread of this process: one per sleep.
-long VoluntarySwitches(pid_t thread) {
-    std::ifstream status("/proc/self/task/" + std::to_string(thread) + "/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("voluntary_ctxt_switches:", 0) == 0)
-            return std::stol(line.substr(24));
-    }
-    return -1;
 }
 
 struct WakeRecord {

@@ -7,6 +7,7 @@
 
 #include "controller/SimulationBuffers.h"
 #include "platform/SingleInstanceLock.h"
+#include "tests/support/ProcessFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -273,13 +274,6 @@ TEST_F(HeadlessObserverTest, EditsToTheSettingsFileWhileItRunsAreKept) {
     EXPECT_EQ(TempFolder::Read(settings), edited);
 }
 
-void ResizeArea(const std::string& name, off_t size) {
-    const int fd = ::shm_open(name.c_str(), O_RDWR, 0);
-    ASSERT_GE(fd, 0);
-    EXPECT_EQ(::ftruncate(fd, size), 0);
-    ::close(fd);
-}
-
 // The simulator's areas shrink under the running observer and are then made
 // anew, as `truncate -s 0 /dev/shm/...` and `qrix-sim remove; qrix-sim create`
 // do: the observer says so, keeps running and handles events in the areas
@@ -300,9 +294,9 @@ TEST_F(HeadlessObserverTest, SurvivesShrunkAndReCreatedAreas) {
     ASSERT_TRUE(observer.WaitForOutput("Observing \"Areas\"", Deadline)) << observer.Output();
 
     // Shrunk while attached: reading it through a mapping would end the observer with SIGBUS.
-    ResizeArea(DefaultInputBufferName, 0);
+    ASSERT_TRUE(ResizeSharedMemory(DefaultInputBufferName, 0));
     ASSERT_TRUE(observer.WaitForOutput("QRIX_INPUT_BUFFER shrank to 0 bytes", Deadline)) << observer.Output();
-    ResizeArea(DefaultInputBufferName, SimulationBufferSize);
+    ASSERT_TRUE(ResizeSharedMemory(DefaultInputBufferName, SimulationBufferSize));
     ASSERT_TRUE(observer.WaitForOutput("QRIX_INPUT_BUFFER is there again", Deadline)) << observer.Output();
     areas->ToggleEvent(0);
     EXPECT_TRUE(WaitUntil([&] { return areas->AckOutputValue() == 1u; }, Deadline)) << observer.Output();

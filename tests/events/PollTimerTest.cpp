@@ -1,5 +1,6 @@
 #include "events/PollTimer.h"
 #include "tests/events/EventTestSupport.h"
+#include "tests/support/ProcessFiles.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -71,17 +72,6 @@ TEST_F(PollTimerTest, StopWhenStoppedIsHarmlessPeriodZeroAndASecondStartAreRefus
     EXPECT_FALSE(StartPollTimer(5, CountCall, &second));
     EXPECT_TRUE(WaitUntil([&] { return first.Calls >= 3; }));
     EXPECT_EQ(second.Calls, 0);
-}
-
-// The timer thread's voluntary context switches: one each time it goes to sleep.
-long VoluntarySwitches(pid_t thread) {
-    std::ifstream status("/proc/self/task/" + std::to_string(thread) + "/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("voluntary_ctxt_switches:", 0) == 0)
-            return std::stol(line.substr(24));
-    }
-    return -1;
 }
 
 struct WakeRecord {

@@ -2,6 +2,7 @@
 #include "platform/TickCount.h"
 #include "tests/simulation/TestAreas.h"
 #include "tests/support/MessageCapture.h"
+#include "tests/support/ProcessFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -252,14 +253,6 @@ TEST_F(SimulationBuffersTest, CloseAndResetAreHarmlessRepeatedAndReleaseTheAreas
     EXPECT_EQ(ReadValue(4, status), 0x77u);
 }
 
-// Truncates or grows an area the way `truncate -s` on /dev/shm does.
-void ResizeArea(const std::string& name, off_t size) {
-    const int fd = ::shm_open(name.c_str(), O_RDWR, 0);
-    ASSERT_GE(fd, 0);
-    EXPECT_EQ(::ftruncate(fd, size), 0);
-    ::close(fd);
-}
-
 // The simulator shrinks, removes or re-creates an area while it is attached: each
 // change is said once, the access leaves data and status alone, nothing crashes,
 // and the area in place afterwards is used again.
@@ -302,7 +295,7 @@ TEST_F(SimulationBuffersTest, AnAreaChangedUnderUsIsReportedAndUsedAgainWhenWhol
 
         area->Write32(0x40, 0x11);
         if (test.What == Change::ShrinkThenGrow) {
-            ResizeArea(name, 0);
+            ASSERT_TRUE(ResizeSharedMemory(name, 0));
         } else {
             area.reset();
             bool existed = false;
@@ -335,7 +328,7 @@ TEST_F(SimulationBuffersTest, AnAreaChangedUnderUsIsReportedAndUsedAgainWhenWhol
             continue;
 
         if (test.What == Change::ShrinkThenGrow) {
-            ResizeArea(name, SimulationBufferSize);
+            ASSERT_TRUE(ResizeSharedMemory(name, SimulationBufferSize));
         } else {
             area = test.Input ? areas.CreateInput() : areas.CreateOutput();
         }
