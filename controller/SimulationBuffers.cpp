@@ -7,6 +7,7 @@
 #include <array>
 #include <atomic>
 #include <cstring>
+#include <mutex>
 
 namespace {
 
@@ -20,6 +21,8 @@ struct SimulationArea {
     bool Lost = false;
 };
 
+// The poll thread reads the names when it retries an open; they may be set at any time.
+std::mutex NamesGuard;
 std::string InputBufferName = DefaultInputBufferName;
 std::string OutputBufferName = DefaultOutputBufferName;
 SimulationArea InputArea;
@@ -113,6 +116,7 @@ void WriteArea(SimulationArea& area, const void* source, std::uint32_t length, s
 } // namespace
 
 void SetSimulationBufferNames(const std::string& input, const std::string& output) {
+    std::lock_guard lock(NamesGuard);
     InputBufferName = input;
     OutputBufferName = output;
 }
@@ -127,8 +131,15 @@ void ResetSimulationBuffers() {
 }
 
 void OpenSimulationBuffers() {
-    OpenArea(InputArea, InputBufferName);
-    OpenArea(OutputArea, OutputBufferName);
+    std::string input;
+    std::string output;
+    {
+        std::lock_guard lock(NamesGuard);
+        input = InputBufferName;
+        output = OutputBufferName;
+    }
+    OpenArea(InputArea, input);
+    OpenArea(OutputArea, output);
 }
 
 void CloseSimulationBuffers() {
