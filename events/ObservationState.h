@@ -34,4 +34,6 @@ public:
     std::atomic<bool> AcknowledgePending{false};
     // The user was told so (only values that carry a finished run are announced).
     std::atomic<bool> AcknowledgePendingReported{false};
+    // Counted up at the end of every poll cycle: a supervisor sees the poll thread move.
+    std::atomic<std::uint64_t> PollCycles{0};
 };

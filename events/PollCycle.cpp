@@ -69,6 +69,7 @@ void RunPollCycle(void* argument) {
         state.LastEventValue.store(value, std::memory_order_relaxed);
     }
     AcknowledgeFinishedTools(state);
+    state.PollCycles.fetch_add(1, std::memory_order_relaxed);
 }
 
 void SynchroniseAcknowledge(ObservationState& state) {

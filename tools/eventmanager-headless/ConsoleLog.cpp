@@ -1,7 +1,12 @@
 #include "tools/eventmanager-headless/ConsoleLog.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <array>
+#include <cinttypes>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 
 namespace {
@@ -64,5 +69,23 @@ void ConsoleLog::FinishRepeats() {
 }
 
 void ConsoleLog::Write(const std::string& text) {
-    m_Writer.Write(StampedLine(text));
+    if (m_JournalPriorities)
+        m_Writer.Write((IsErrorLine(text) ? "<3>" : "<6>") + StampedLine(text));
+    else
+        m_Writer.Write(StampedLine(text));
+}
+
+bool StandardOutputIsJournal() {
+    const char* stream = std::getenv("JOURNAL_STREAM");
+    std::uintmax_t device = 0, inode = 0;
+    if (stream == nullptr || std::sscanf(stream, "%" SCNuMAX ":%" SCNuMAX, &device, &inode) != 2)
+        return false;
+    struct stat output {};
+    // Output redirected by the unit's own command goes to a file, not the journal.
+    return ::fstat(STDOUT_FILENO, &output) == 0 && output.st_dev == device && output.st_ino == inode;
+}
+
+bool IsErrorLine(const std::string& text) {
+    return text.find("Error") != std::string::npos || text.starts_with("****") ||
+           text.find("could not be started") != std::string::npos;
 }

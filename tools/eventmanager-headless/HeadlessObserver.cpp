@@ -35,6 +35,8 @@ int HeadlessObserver::Run() {
     LoadSettings(m_Dialog.Settings);
     const char* phase = "start-up";
     bool active = LoadAndActivate();
+    if (active)
+        m_Notifier.Ready(StatusText());
     for (;;) {
         TakeSignals();
         // A stop request wins over everything else, a failed start included.
@@ -42,6 +44,7 @@ int HeadlessObserver::Run() {
             m_Log.WriteLine(SignalName(m_StopSignal) +
                             (active ? ": stopping observation"
                                     : std::string(": ") + phase + " cut short, observation is not active"));
+            m_Notifier.Stopping();
             Stop();
             if (active)
                 m_Log.WriteLine("Observation stopped");
@@ -55,11 +58,15 @@ int HeadlessObserver::Run() {
             m_ReloadRequested = false;
             m_Log.WriteLine("SIGHUP: reloading the settings and the configuration");
             phase = "reload";
+            m_Notifier.Reloading();
             active = Reload();
+            if (active)
+                m_Notifier.Ready(StatusText());
             continue;
         }
         pollfd descriptors[2] = {{m_Signals.Descriptor(), POLLIN, 0}, {m_WakeUp.Descriptor(), POLLIN, 0}};
-        if (::poll(descriptors, 2, -1) < 0 && errno != EINTR) {
+        const int timeout = m_Notifier.MillisecondsToNextPing(ServiceNotifier::Clock::now());
+        if (::poll(descriptors, 2, timeout) < 0 && errno != EINTR) {
             m_Log.WriteLine("Waiting for signals failed: " + LastErrorText());
             Stop();
             return 1;
@@ -68,6 +75,7 @@ int HeadlessObserver::Run() {
             m_WakeUp.Clear();
             DeliverRequests();
         }
+        m_Notifier.PingIfDue(ServiceNotifier::Clock::now());
     }
 }
 
@@ -117,8 +125,11 @@ void HeadlessObserver::Stop() {
 void HeadlessObserver::DeliverRequests() {
     if (m_Controls.TakeMessageDelivery())
         m_Dialog.DeliverPendingMessages();
-    if (m_Controls.TakeCallCountRefresh())
+    if (m_Controls.TakeCallCountRefresh()) {
         m_Dialog.ApplyCallCounts();
+        if (m_Dialog.ObservationActive && TotalCalls() != m_CallsInStatus)
+            m_Notifier.Status(StatusText());
+    }
 }
 
 void HeadlessObserver::LogObservation() {
@@ -127,10 +138,29 @@ void HeadlessObserver::LogObservation() {
         return;
     const GlobalParameters& parameters = configuration->GetGlobalParameters();
     const std::uint32_t pollCycle = std::max(parameters.PollCycle, MinimumPollCycle);
+    m_Notifier.SetCyclePeriod(std::chrono::milliseconds(pollCycle));
     const std::string source = m_Dialog.Settings.UseSimEnvironment
                                    ? std::string("the simulation buffers")
                                    : "the controller at " + m_Dialog.Session.Paths.ControllerAddress;
     m_Log.WriteLine("Observing \"" + parameters.Description + "\" (UniqueID " +
                     std::to_string(parameters.UniqueID) + ") in " + source + " every " +
                     std::to_string(pollCycle) + " ms");
+}
+
+std::uint64_t HeadlessObserver::TotalCalls() const {
+    std::uint64_t calls = 0;
+    for (const ToolSlot& slot : m_Dialog.ToolSlots)
+        calls += slot.CallCount.load(std::memory_order_relaxed);
+    return calls;
+}
+
+std::string HeadlessObserver::StatusText() {
+    const EventConfiguration* configuration = ConfigurationInUse(m_Dialog.Settings);
+    const std::string name = configuration == nullptr
+                                 ? std::string("no configuration")
+                                 : "\"" + configuration->GetGlobalParameters().Description + "\" (UniqueID " +
+                                       std::to_string(configuration->GetGlobalParameters().UniqueID) + ")";
+    const std::uint64_t calls = TotalCalls();
+    m_CallsInStatus = calls;
+    return "Observing " + name + ", " + std::to_string(calls) + (calls == 1 ? " call" : " calls");
 }

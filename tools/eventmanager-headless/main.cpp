@@ -9,6 +9,7 @@
 #include "tools/eventmanager-headless/ConsoleToolTable.h"
 #include "tools/eventmanager-headless/HeadlessObserver.h"
 #include "tools/eventmanager-headless/LineWriter.h"
+#include "tools/eventmanager-headless/ServiceNotifier.h"
 #include "tools/eventmanager-headless/SignalPipe.h"
 #include "tools/eventmanager-headless/WakeUpChannel.h"
 
@@ -33,6 +34,10 @@ constexpr const char* Usage =
     "time stamp. Output that is lost or not read never stops observation: lines\n"
     "that do not fit into the queue are dropped and counted. Only one event\n"
     "manager runs at a time, window or not, whoever started it.\n"
+    "\n"
+    "Under systemd (a unit of Type=notify) it reports ready, reloading, stopping and\n"
+    "its status, pings the watchdog while the poll cycle runs, and gives the lines\n"
+    "their journal priority when standard output is the journal.\n"
     "\n"
     "Signals:\n"
     "  SIGHUP           deactivate, read the settings and the configuration again, activate\n"
@@ -65,7 +70,7 @@ int main(int argc, char** argv) {
     }
 
     LineWriter output(STDOUT_FILENO);
-    ConsoleLog log(output);
+    ConsoleLog log(output, StandardOutputIsJournal());
     const std::string settingsFile = DirectoryPart(ProgramPath()) + "/eventmanager.KAVELCFG";
     SetSettingsFilePath(settingsFile);
 
@@ -92,6 +97,7 @@ int main(int argc, char** argv) {
     ConsoleToolTable table(log);
     EventManagerDialog dialog(controls, table);
     dialog.SaveSettingsOnClose = false;
-    HeadlessObserver observer(dialog, controls, log, wakeUp, signals);
+    ServiceNotifier notifier(dialog.PollCycles);
+    HeadlessObserver observer(dialog, controls, log, wakeUp, signals, notifier);
     return observer.Run();
 }
