@@ -15,7 +15,6 @@ namespace {
 // shrinks or replaces while we observe is noticed and reported, never a crash.
 struct SimulationArea {
     SharedMemoryFile File;
-    std::uint32_t Size = 0;
     std::string Name;
     // Set when an area we had was dropped, so that finding it again is said once.
     bool Lost = false;
@@ -38,7 +37,6 @@ bool OpenArea(SimulationArea& area, const std::string& name) {
     if (area.File.IsValid())
         return true;
     area.Name = name;
-    area.Size = SimulationBufferSize;
     // A failure is retried by the next read or write.
     SharedMemoryStatus status;
     area.File = SharedMemoryFile::Open(name, SimulationBufferSize, status);
@@ -124,7 +122,6 @@ void SetSimulationBufferNames(const std::string& input, const std::string& outpu
 void ResetSimulationBuffers() {
     for (SimulationArea* area : {&InputArea, &OutputArea}) {
         CloseArea(*area);
-        area->Size = 0;
         area->Name.clear();
         area->Lost = false;
     }

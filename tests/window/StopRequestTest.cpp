@@ -74,6 +74,18 @@ protected:
         });
     }
 
+    // Settings of a project whose only tool is /bin/<tool>, in simulation mode.
+    AppSettings UseProject(const std::string& tool, const std::string& parameter, int activateOnStart) {
+        Workspace.WriteSummary("summary.sta", StandardVariables());
+        AppSettings settings;
+        settings.PathToKavelCfg = Workspace.WriteProject(
+            "p.ADPXML", {{"1", "Stop", "EventVar", "AckVar", "5", {{0, "/bin", tool, parameter}}}});
+        settings.UseSimEnvironment = 1;
+        settings.ActivateOnStart = activateOnStart;
+        Workspace.SaveTestSettings(settings);
+        return settings;
+    }
+
     TestWorkspace Workspace;
     SimulationAreas Areas;
     TerminationSignals Signals;
@@ -95,12 +107,7 @@ TEST_F(StopRequestTest, ASignalInTheStartUpFileDialogClosesItAndTheWindowForGood
 }
 
 TEST_F(StopRequestTest, ASignalInTheBrowseDialogLeavesTheSettingsAsTheyWere) {
-    Workspace.WriteSummary("summary.sta", StandardVariables());
-    AppSettings settings;
-    settings.PathToKavelCfg = Workspace.WriteProject(
-        "p.ADPXML", {{"1", "Stop", "EventVar", "AckVar", "5", {{0, "/bin", "true", ""}}}});
-    settings.UseSimEnvironment = 1;
-    Workspace.SaveTestSettings(settings);
+    const AppSettings settings = UseProject("true", "", 0);
     Window.Open();
     ASSERT_EQ(Window.Logic().ControlStateCode, 160);
 
@@ -114,13 +121,7 @@ TEST_F(StopRequestTest, ASignalInTheBrowseDialogLeavesTheSettingsAsTheyWere) {
 }
 
 TEST_F(StopRequestTest, ASignalInAMessageBoxEndsTheBoxTheToolsAndTheWindow) {
-    Workspace.WriteSummary("summary.sta", StandardVariables());
-    AppSettings settings;
-    settings.PathToKavelCfg = Workspace.WriteProject(
-        "p.ADPXML", {{"1", "Stop", "EventVar", "AckVar", "5", {{0, "/bin", "sleep", "30"}}}});
-    settings.UseSimEnvironment = 1;
-    settings.ActivateOnStart = 1;
-    Workspace.SaveTestSettings(settings);
+    UseProject("sleep", "30", 1);
     Window.Open();
     ASSERT_EQ(Window.Logic().ObservationActive, 1);
     Areas.ToggleInputBit(EventInput, 0);
