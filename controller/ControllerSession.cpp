@@ -4,6 +4,7 @@
 #include "controller/access/ControllerAccessLibrary.h"
 #include "device/DeviceDescription.h"
 #include "platform/Paths.h"
+#include "platform/ProgramTemp.h"
 
 #include <sys/stat.h>
 
@@ -65,26 +66,13 @@ template <typename Body> bool CatchText(Body body) {
     return false;
 }
 
-bool IsDirectory(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-const std::string& ProgramDirectory() {
-    static const std::string directory = DirectoryPart(ProgramPath());
-    return directory;
-}
-
 } // namespace
 
 std::string SummaryFilePath() {
-    const std::string& programDirectory = ProgramDirectory();
-    const std::string tempDirectory = programDirectory + PathSeparator + "Temp";
-    struct stat info {};
-    if (programDirectory.empty() ||
-        (::lstat(tempDirectory.c_str(), &info) != 0 && ::mkdir(tempDirectory.c_str(), 0755) != 0 &&
-         !(errno == EEXIST && IsDirectory(tempDirectory)))) {
-        AddMessage(Format("**** cannot create directory %s", tempDirectory));
+    std::string error;
+    const std::string tempDirectory = ProgramTempDirectory(error);
+    if (tempDirectory.empty()) {
+        AddMessage(Format("**** cannot create directory %s", DirectoryPart(ProgramPath()) + PathSeparator + "Temp"));
         return {};
     }
     return tempDirectory + PathSeparator + SummaryFileName;
