@@ -20,6 +20,7 @@ struct ToolProcess {
     bool Reaped = true;       // the process was reaped (or never existed)
     bool Cancelled = false;   // deactivation came before the start: the worker starts nothing
     bool StartFailed = false; // this run has no process and never will (thread or start failed)
+    bool Terminated = false;  // deactivation killed it
 };
 
 // One slot per bit of the event variable.

@@ -4,10 +4,12 @@
 #include "config/ToolSlot.h"
 #include "config/VariableReference.h"
 #include "controller/ControllerSession.h"
+#include "events/ToolOutputCapture.h"
 
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 // The main window's state that loading, activation and the poll cycle work on.
 // The main window derives from it and supplies the two operations below.
@@ -36,4 +38,7 @@ public:
     std::atomic<bool> AcknowledgePendingReported{false};
     // Counted up at the end of every poll cycle: a supervisor sees the poll thread move.
     std::atomic<std::uint64_t> PollCycles{0};
+    // Where the tools' output goes; none: where ours goes. Set while observation is
+    // inactive; a run keeps the capture it started with.
+    std::shared_ptr<ToolOutputCapture> OutputCapture;
 };

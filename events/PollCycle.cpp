@@ -20,7 +20,7 @@ void StartToolsOfToggledBits(ObservationState& state, std::uint32_t value, std::
             continue;
         slot.Running.store(1, std::memory_order_release);
         slot.Finished.store(0, std::memory_order_release);
-        StartToolRunner(&slot);
+        StartToolRunner(state, i);
         if (!slot.WorkerThread.joinable())
             ShowSystemMessage(nullptr, 0, LastErrorText(), MB_ICONHAND, false);
     }

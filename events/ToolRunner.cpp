@@ -3,7 +3,9 @@
 #include "app/core/StringTable.h"
 #include "app/core/SystemMessage.h"
 #include "events/ObservationState.h"
+#include "events/RunRecord.h"
 #include "platform/ErrorText.h"
+#include "platform/UniqueFd.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -18,6 +20,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <random>
 #include <set>
 #include <sstream>
@@ -96,13 +99,19 @@ public:
     SpawnFileActions& operator=(const SpawnFileActions&) = delete;
 
     // No descriptor of ours (lock file, shared memory, sockets) reaches the tool;
-    // it reads nothing from our input.
-    int Prepare() {
+    // it reads nothing from our input and writes to `output` when it is given.
+    int Prepare(int output) {
         if (m_Error != 0)
             return m_Error;
         if (int error =
                 ::posix_spawn_file_actions_addopen(&m_Actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0))
             return error;
+        if (output >= 0) {
+            if (int error = ::posix_spawn_file_actions_adddup2(&m_Actions, output, STDOUT_FILENO))
+                return error;
+            if (int error = ::posix_spawn_file_actions_adddup2(&m_Actions, output, STDERR_FILENO))
+                return error;
+        }
         return ::posix_spawn_file_actions_addclosefrom_np(&m_Actions, STDERR_FILENO + 1);
     }
     const posix_spawn_file_actions_t* Get() const { return &m_Actions; }
@@ -138,7 +147,7 @@ std::vector<char*> ToolEnvironment() {
 }
 
 // Starts the slot's program; 0 and the process id, or the error number.
-int SpawnTool(const ToolSlot& slot, pid_t& processId) {
+int SpawnTool(const ToolSlot& slot, int output, pid_t& processId) {
     std::vector<char*> argv;
     argv.reserve(slot.Arguments.size() + 2);
     argv.push_back(const_cast<char*>(slot.Program.c_str()));
@@ -151,7 +160,7 @@ int SpawnTool(const ToolSlot& slot, pid_t& processId) {
     if (int error = attributes.Prepare())
         return error;
     SpawnFileActions actions;
-    if (int error = actions.Prepare())
+    if (int error = actions.Prepare(output))
         return error;
     // A program without a folder is searched like the shell would (the unchecked case).
     const bool search = slot.Program.find('/') == std::string::npos;
@@ -211,22 +220,23 @@ std::vector<pid_t> OurChildren() {
 // taken from them is never signalled after it may have been reused.
 class ToolProcesses {
 public:
-    int Spawn(const ToolSlot& slot, pid_t& processId) {
+    int Spawn(const ToolSlot& slot, int output, pid_t& processId) {
         std::lock_guard lock(m_Guard);
         BecomeSubreaper();
-        const int error = SpawnTool(slot, processId);
+        const int error = SpawnTool(slot, output, processId);
         if (error == 0)
             m_Tools.insert(processId);
         return error;
     }
 
-    // Only the worker of the tool calls this, once its tool has ended.
-    void Reap(pid_t processId) {
+    // Only the worker of the tool calls this, once its tool has ended. Its wait status.
+    int Reap(pid_t processId) {
         std::lock_guard lock(m_Guard);
         int status = 0;
         while (::waitpid(processId, &status, 0) < 0 && errno == EINTR) {
         }
         m_Tools.erase(processId);
+        return status;
     }
 
     // Takes on the living re-parented descendants of tools, reaps the ended ones
@@ -292,15 +302,49 @@ void WaitUntilEnded(pid_t processId) {
     }
 }
 
-void ToolRunnerThread(ToolSlot* slot) {
+std::int64_t WallMilliseconds() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+// What a worker needs besides its slot, taken on the poll thread when the run starts.
+struct RunStart {
+    ToolSlot* Slot = nullptr;
+    RunRecord Record;
+    std::shared_ptr<ToolOutputCapture> Capture;
+};
+
+void FinishRecord(RunRecord& record, std::chrono::steady_clock::time_point started) {
+    record.EndMilliseconds = WallMilliseconds();
+    record.DurationMicroseconds =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started)
+            .count();
+}
+
+void ToolRunnerThread(RunStart run) {
+    ToolSlot* slot = run.Slot;
+    RunRecord& record = run.Record;
     ToolProcess& process = slot->Process;
+    UniqueFd outputRead;
+    UniqueFd outputWrite;
+    if (run.Capture != nullptr && !run.Capture->OpenPipe(outputRead, outputWrite)) {
+        outputRead.Reset();
+        outputWrite.Reset();
+    }
     pid_t processId = 0;
     int spawnError = 0;
+    const auto started = std::chrono::steady_clock::now();
+    record.StartMilliseconds = WallMilliseconds();
     {
         std::lock_guard lock(process.Guard);
-        if (process.Cancelled)
+        if (process.Cancelled) {
+            // Deactivation came first: the run is acknowledged without a process.
+            FinishRecord(record, started);
+            record.Outcome = RunOutcome::TerminatedAtDeactivation;
+            RecordRun(record);
             return;
-        spawnError = Processes().Spawn(*slot, processId);
+        }
+        spawnError = Processes().Spawn(*slot, outputWrite.Get(), processId);
         if (spawnError != 0) {
             process.StartFailed = true;
         } else {
@@ -308,20 +352,44 @@ void ToolRunnerThread(ToolSlot* slot) {
             process.Reaped = false;
         }
     }
+    outputWrite.Reset();
     if (spawnError != 0) {
         // The slot stays running and unacknowledged; the user learns why.
         AddMessage(FormatTwoArguments(ToolNotStartedFormat, ShownCommand(*slot), ErrorText(spawnError)));
+        FinishRecord(record, started);
+        record.Outcome = RunOutcome::NotStarted;
+        record.Reason = ErrorText(spawnError);
+        RecordRun(record);
         return;
     }
+    record.ProcessId = processId;
+    if (outputRead.IsValid())
+        run.Capture->Attach(record.Bit, RunStartLine(record), std::move(outputRead));
     WaitUntilEnded(processId);
     // The tool's children were re-parented before it ended: take them on while
     // they live (and the tool's group still names them).
     Processes().Sweep(false);
+    int status = 0;
+    bool terminated = false;
     {
         std::lock_guard lock(process.Guard);
-        Processes().Reap(processId);
+        status = Processes().Reap(processId);
         process.Reaped = true;
+        terminated = process.Terminated;
     }
+    FinishRecord(record, started);
+    // Our SIGKILL, not a tool that happened to end as deactivation came.
+    if (terminated && WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) {
+        record.Outcome = RunOutcome::TerminatedAtDeactivation;
+    } else if (WIFSIGNALED(status)) {
+        record.Outcome = RunOutcome::Signalled;
+        record.Signal = WTERMSIG(status);
+    } else {
+        record.Outcome = RunOutcome::Exited;
+        record.ExitCode = WEXITSTATUS(status);
+    }
+    // Before Finished: whoever sees the run acknowledged finds its record handed on.
+    RecordRun(record);
     slot->Finished.store(1, std::memory_order_release);
 }
 
@@ -343,9 +411,10 @@ bool RunInFlight(const ToolSlot& slot) {
 
 } // namespace
 
-void StartToolRunner(ToolSlot* slot) {
-    if (slot == nullptr)
+void StartToolRunner(ObservationState& state, int bit) {
+    if (bit < 0 || bit >= ToolSlotCount)
         return;
+    ToolSlot* slot = &state.ToolSlots[bit];
     // A worker is joined when its run is acknowledged; one left over has ended.
     if (slot->WorkerThread.joinable())
         slot->WorkerThread.join();
@@ -357,14 +426,25 @@ void StartToolRunner(ToolSlot* slot) {
         slot->Process.Reaped = true;
         slot->Process.Cancelled = false;
         slot->Process.StartFailed = false;
+        slot->Process.Terminated = false;
     }
+    RunStart run{slot, {}, state.OutputCapture};
+    run.Record.Bit = bit;
+    run.Record.UniqueID = state.Settings.UsedUniqueID;
+    run.Record.Arguments.reserve(slot->Arguments.size() + 1);
+    run.Record.Arguments.push_back(slot->Program);
+    run.Record.Arguments.insert(run.Record.Arguments.end(), slot->Arguments.begin(), slot->Arguments.end());
     try {
-        slot->WorkerThread = std::thread(ToolRunnerThread, slot);
+        slot->WorkerThread = std::thread(ToolRunnerThread, run);
     } catch (const std::system_error& error) {
         {
             std::lock_guard lock(slot->Process.Guard);
             slot->Process.StartFailed = true;
         }
+        run.Record.StartMilliseconds = run.Record.EndMilliseconds = WallMilliseconds();
+        run.Record.Outcome = RunOutcome::NotStarted;
+        run.Record.Reason = ErrorText(error.code().value());
+        RecordRun(run.Record);
         errno = error.code().value();
     }
 }
@@ -387,7 +467,9 @@ void TerminateRunningTools(ObservationState& state) {
             // The worker has not started the tool yet; it never will.
             process.Cancelled = true;
         } else if (!process.Reaped) {
+            process.Terminated = true;
             if (!KillTool(process.ProcessId)) {
+                process.Terminated = false;
                 const std::string error = LastErrorText();
                 lock.unlock();
                 const std::string text =

@@ -3,11 +3,12 @@
 class ObservationState;
 struct ToolSlot;
 
-// Starts the worker thread of one run; the caller has set Running and cleared
-// Finished. The worker starts the slot's program with its arguments in a process
-// group of its own, waits for it and sets Finished last. When no thread can be
-// created, WorkerThread stays empty and errno tells why.
-void StartToolRunner(ToolSlot* slot);
+// Starts the worker thread of the run of slot `bit`; the caller has set Running
+// and cleared Finished. The worker starts the slot's program with its arguments
+// in a process group of its own, its output going to the state's capture, waits
+// for it, hands the run's record to the main window and sets Finished last. When
+// no thread can be created, WorkerThread stays empty and errno tells why.
+void StartToolRunner(ObservationState& state, int bit);
 
 // Kills every tool that runs (its process group and its own process, which may
 // have left the group) and every descendant of a tool that came back to this

@@ -3,6 +3,8 @@
 #include <functional>
 #include <string>
 
+struct RunRecord;
+
 // Message box styles and answers, with the classic values.
 constexpr unsigned MB_OK = 0x0;
 constexpr unsigned MB_ICONHAND = 0x10;
@@ -19,6 +21,9 @@ public:
     virtual ~MessageSink() = default;
     // Appends one line; callable from any thread, never waits for the user.
     virtual void AddMessage(const std::string& text) = 0;
+    // Takes the record of a run that has ended; callable from any thread, never
+    // waits for the disk or the user.
+    virtual void RecordRun(const RunRecord& record) { (void)record; }
 };
 
 // The process-wide main window that messages go to (none: lines are dropped).

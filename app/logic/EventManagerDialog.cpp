@@ -12,6 +12,7 @@
 #include "events/ToolRunner.h"
 #include "platform/Collation.h"
 #include "platform/Paths.h"
+#include "platform/ProgramTemp.h"
 
 #include <cstdint>
 
@@ -76,6 +77,7 @@ EventManagerDialog::~EventManagerDialog() {
 void EventManagerDialog::OnInitDialog() {
     m_Controls.EnableControl(IDC_REREAD_CONFIGURATION, false);
     ShowRereadButton(false);
+    OpenRunFiles();
     LoadSettings(Settings);
     LoadConfiguration();
     // A stop request may have closed the window while a dialog of the loading ran.
@@ -373,6 +375,52 @@ void EventManagerDialog::AppendMessageLine(const std::string& text) {
         return;
     ++m_MessageLineCount;
     m_Controls.SelectMessageLine(index);
+}
+
+void EventManagerDialog::OpenRunFiles() {
+    if (m_History != nullptr)
+        return;
+    std::string folder = RunFilesFolder;
+    if (folder.empty()) {
+        std::string error;
+        folder = ProgramTempDirectory(error);
+        if (folder.empty()) {
+            ::AddMessage("**** The run history and the tools' output are not kept: the folder Temp beside the "
+                         "program cannot be had: " + error);
+            return;
+        }
+    }
+    m_History = std::make_unique<RunHistory>(folder + PathSeparator + "runs.jsonl");
+    OutputCapture = std::make_shared<ToolOutputCapture>(folder);
+}
+
+void EventManagerDialog::RecordRun(const RunRecord& record) {
+    if (record.Bit < 0 || record.Bit >= ToolSlotCount)
+        return;
+    {
+        std::lock_guard lock(m_RunGuard);
+        m_LastRuns[record.Bit] = record;
+    }
+    if (m_History != nullptr)
+        m_History->Append(record);
+    // A tool that could not be started has its line from the engine already.
+    if (record.Outcome == RunOutcome::NotStarted)
+        return;
+    if (LogRuns || RunFailed(record) || record.Outcome == RunOutcome::TerminatedAtDeactivation)
+        AddMessage(RunLine(record));
+}
+
+std::optional<RunRecord> EventManagerDialog::LastRun(int bit) const {
+    if (bit < 0 || bit >= ToolSlotCount)
+        return std::nullopt;
+    std::lock_guard lock(m_RunGuard);
+    return m_LastRuns[bit];
+}
+
+std::string EventManagerDialog::OutputFilePath(int bit) const {
+    if (OutputCapture == nullptr || bit < 0 || bit >= ToolSlotCount)
+        return {};
+    return OutputCapture->FilePath(bit);
 }
 
 void EventManagerDialog::RefreshCallCounts() {

@@ -3,9 +3,14 @@
 #include "app/core/SystemMessage.h"
 #include "app/logic/DialogControls.h"
 #include "events/ObservationState.h"
+#include "events/RunHistory.h"
+#include "events/RunRecord.h"
 
 #include <atomic>
+#include <array>
 #include <deque>
+#include <memory>
+#include <optional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -47,6 +52,11 @@ public:
     // the user change a setting (the headless observer) leaves it as it finds it,
     // so edits made to the file meanwhile survive.
     bool SaveSettingsOnClose = true;
+    // Successful runs get a line in the message list too (failed ones always do).
+    std::atomic<bool> LogRuns{false};
+    // Where the run history and the tools' output files go; empty: the Temp
+    // folder beside the program. Read by OnInitDialog.
+    std::string RunFilesFolder;
 
     void OnBrowseConfiguration();
     void OnConfigurationChosen();
@@ -75,6 +85,15 @@ public:
 
     // Any thread. Lines appear in the order in which they were produced.
     void AddMessage(const std::string& text) override;
+    // Any thread: keeps the record as the slot's last run, queues it for the run
+    // history and says failures aloud.
+    void RecordRun(const RunRecord& record) override;
+    // The newest record of slot `bit` since the program started, if any.
+    std::optional<RunRecord> LastRun(int bit) const;
+    // The file that holds the output of slot `bit`; empty when output is not kept.
+    std::string OutputFilePath(int bit) const;
+    // The run history; null when it is not kept.
+    RunHistory* History() const { return m_History.get(); }
     // Any thread.
     void RefreshCallCounts() override;
 
@@ -96,6 +115,7 @@ private:
     void ShowStartOptions();
     bool ResolveVariables();
     void ShowRereadButton(bool shown);
+    void OpenRunFiles();
 
     DialogControls& m_Controls;
     ToolTable& m_Table;
@@ -109,6 +129,10 @@ private:
     std::atomic<bool> m_Closing{false};
     // OK or Cancel ran: the window is closing, whatever dialog is still unwinding.
     bool m_Closed = false;
+
+    mutable std::mutex m_RunGuard;
+    std::array<std::optional<RunRecord>, ToolSlotCount> m_LastRuns;
+    std::unique_ptr<RunHistory> m_History;
 };
 
 // Width of a column that takes `percent` of a grid `gridWidth` pixels wide:

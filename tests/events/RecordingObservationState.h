@@ -22,6 +22,7 @@ public:
     void OnDeactivateButton() override { ++DeactivateButtonCount; }
 
     std::vector<std::string> Messages() const { return m_Capture.Lines(); }
+    std::vector<RunRecord> Runs() const { return m_Capture.Runs(); }
     bool HasMessageContaining(const std::string& part) const;
     std::size_t LinesContaining(const std::string& part) const;
 

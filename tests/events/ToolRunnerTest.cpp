@@ -13,10 +13,11 @@ namespace {
 
 using namespace std::chrono_literals;
 
-void BeginRun(ToolSlot& slot) {
+void BeginRun(ObservationState& state, int bit) {
+    ToolSlot& slot = state.ToolSlots[bit];
     slot.Running = 1;
     slot.Finished = 0;
-    StartToolRunner(&slot);
+    StartToolRunner(state, bit);
 }
 
 class ToolRunnerTest : public ::testing::Test {
@@ -29,7 +30,7 @@ protected:
 
 TEST_F(ToolRunnerTest, StartsTheProgramWithItsArgumentsInAProcessGroupOfItsOwn) {
     State.ConfigureTestTool(0, {"--log", Log, "--sleep", "300", "two words", "\"quoted\"", ""});
-    BeginRun(Slot);
+    BeginRun(State, 0);
     ASSERT_TRUE(Slot.WorkerThread.joinable());
     ASSERT_TRUE(WaitUntil([&] { return ReadToolLog(Log).size() == 1; }));
     const ToolLogEntry entry = ReadToolLog(Log)[0];
@@ -46,16 +47,17 @@ TEST_F(ToolRunnerTest, StartsTheProgramWithItsArgumentsInAProcessGroupOfItsOwn) 
 TEST_F(ToolRunnerTest, AProgramWithoutAFolderIsSearchedLikeTheShellWould) {
     Slot.Runnable = 1;
     Slot.Program = "true";
-    BeginRun(Slot);
+    BeginRun(State, 0);
     EXPECT_TRUE(WaitUntil([&] { return Slot.Finished == 1; }));
-    StartToolRunner(nullptr);
+    StartToolRunner(State, -1);
+    StartToolRunner(State, ToolSlotCount);
 }
 
 TEST_F(ToolRunnerTest, AMissingProgramLeavesTheSlotRunningUntilAReloadAndSaysWhy) {
     Slot.Runnable = 1;
     Slot.Program = Folder.File("missing-tool");
     Slot.CommandLine = Slot.Program + " --flag";
-    BeginRun(Slot);
+    BeginRun(State, 0);
     ASSERT_TRUE(WaitUntil([&] { return State.HasMessageContaining("could not be started"); }));
     EXPECT_EQ(State.Messages().back(),
               "The process " + Slot.CommandLine + " could not be started ! No such file or directory\n");
@@ -75,7 +77,7 @@ TEST_F(ToolRunnerTest, TerminationRightAfterTheStartNeverLeavesAToolBehind) {
     // The last run waits until its tool has started, so that path is taken however
     // slowly the machine starts processes.
     for (int run = 0; run <= 40; ++run) {
-        BeginRun(Slot);
+        BeginRun(State, 0);
         // From before the worker takes the guard to well after the tool has started.
         if (run < 40) {
             std::this_thread::sleep_for(std::chrono::microseconds((run % 8) * (run % 8) * 100));

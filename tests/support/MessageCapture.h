@@ -1,13 +1,15 @@
 #pragma once
 
 #include "app/core/SystemMessage.h"
+#include "events/RunRecord.h"
 
 #include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
 
-// Collects the message list's lines while it lives; engine threads may add to it.
+// Collects the message list's lines and the runs' records while it lives; engine
+// threads may add to it.
 class MessageCapture : public MessageSink {
 public:
     MessageCapture() { SetMainWindow(this); }
@@ -24,6 +26,15 @@ public:
         std::lock_guard lock(m_Guard);
         return m_Lines;
     }
+    void RecordRun(const RunRecord& record) override {
+        std::lock_guard lock(m_Guard);
+        m_Runs.push_back(record);
+    }
+    // The records of the runs so far.
+    std::vector<RunRecord> Runs() const {
+        std::lock_guard lock(m_Guard);
+        return m_Runs;
+    }
     // The lines so far; they are forgotten.
     std::vector<std::string> Take() {
         std::lock_guard lock(m_Guard);
@@ -33,4 +44,5 @@ public:
 private:
     mutable std::mutex m_Guard;
     std::vector<std::string> m_Lines;
+    std::vector<RunRecord> m_Runs;
 };

@@ -86,6 +86,13 @@ bool StandardOutputIsJournal() {
 }
 
 bool IsErrorLine(const std::string& text) {
-    return text.find("Error") != std::string::npos || text.starts_with("****") ||
-           text.find("could not be started") != std::string::npos;
+    if (text.find("Error") != std::string::npos || text.starts_with("****") ||
+        text.find("could not be started") != std::string::npos)
+        return true;
+    // The line of a failed run; a clean exit (with --log-runs) is news, not an error.
+    if (!text.starts_with("Tool "))
+        return false;
+    return text.find(") ended by signal ") != std::string::npos ||
+           (text.find(") ended with exit code ") != std::string::npos &&
+            text.find(") ended with exit code 0 ") == std::string::npos);
 }

@@ -37,5 +37,5 @@ std::string LocalTimeStamp();
 std::string StampedLine(const std::string& text);
 // True when standard output is the journal's stream, as JOURNAL_STREAM ("device:inode") says.
 bool StandardOutputIsJournal();
-// Lines with "Error", lines starting "****" and tools that could not be started.
+// Lines with "Error", lines starting "****", tools that could not be started and failed runs.
 bool IsErrorLine(const std::string& text);

@@ -3,6 +3,7 @@
 #include "app/core/AppSettings.h"
 #include "config/EventConfiguration.h"
 #include "events/Activation.h"
+#include "events/RunRecord.h"
 #include "platform/ErrorText.h"
 
 #include <poll.h>
@@ -15,19 +16,6 @@
 namespace {
 
 constexpr std::uint32_t MinimumPollCycle = 5;
-
-std::string SignalName(int signal) {
-    switch (signal) {
-    case SIGHUP:
-        return "SIGHUP";
-    case SIGTERM:
-        return "SIGTERM";
-    case SIGINT:
-        return "SIGINT";
-    default:
-        return "signal " + std::to_string(signal);
-    }
-}
 
 } // namespace
 

@@ -22,7 +22,7 @@
 namespace {
 
 constexpr const char* Usage =
-    "Usage: eventmanager-headless [--help | --version]\n"
+    "Usage: eventmanager-headless [--log-runs] [--help | --version]\n"
     "\n"
     "Observes the event variable of the configuration that the event manager's\n"
     "window uses, without a window, and starts the configured tools.\n"
@@ -34,6 +34,12 @@ constexpr const char* Usage =
     "time stamp. Output that is lost or not read never stops observation: lines\n"
     "that do not fit into the queue are dropped and counted. Only one event\n"
     "manager runs at a time, window or not, whoever started it.\n"
+    "\n"
+    "Every run of a tool is recorded in Temp/runs.jsonl beside the program, and\n"
+    "what a tool writes to standard output and error goes to Temp/slot-NN.log (NN\n"
+    "its row in the tool table; the newest 256 KiB are kept). A run that fails (exit\n"
+    "code other than 0, ended by a signal, not started) gets a line; with --log-runs\n"
+    "every run does.\n"
     "\n"
     "Under systemd (a unit of Type=notify) it reports ready, reloading, stopping and\n"
     "its status, pings the watchdog while the poll cycle runs, and gives the lines\n"
@@ -56,16 +62,21 @@ int main(int argc, char** argv) {
     // A reader that went away costs lines, never the observation; tools are
     // started with the default dispositions whatever this process ignores.
     std::signal(SIGPIPE, SIG_IGN);
-    if (argc > 1) {
-        if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+    bool logRuns = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 && argc == 2) {
             std::fputs(Usage, stdout);
             return 0;
         }
-        if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        if (std::strcmp(argv[i], "--version") == 0 && argc == 2) {
             std::printf("eventmanager-headless %s\n", KAVEL_VERSION);
             return 0;
         }
-        std::fprintf(stderr, "eventmanager-headless: unknown option '%s'\n\n%s", argv[1], Usage);
+        if (std::strcmp(argv[i], "--log-runs") == 0) {
+            logRuns = true;
+            continue;
+        }
+        std::fprintf(stderr, "eventmanager-headless: unknown option '%s'\n\n%s", argv[i], Usage);
         return 2;
     }
 
@@ -97,6 +108,7 @@ int main(int argc, char** argv) {
     ConsoleToolTable table(log);
     EventManagerDialog dialog(controls, table);
     dialog.SaveSettingsOnClose = false;
+    dialog.LogRuns = logRuns;
     ServiceNotifier notifier(dialog.PollCycles);
     HeadlessObserver observer(dialog, controls, log, wakeUp, signals, notifier);
     return observer.Run();
