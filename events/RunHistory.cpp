@@ -1,6 +1,7 @@
 #include "events/RunHistory.h"
 
 #include "app/core/SystemMessage.h"
+#include "events/RunFile.h"
 #include "platform/ErrorText.h"
 
 #include <fcntl.h>
@@ -62,7 +63,8 @@ RunHistory::RunHistory(std::string path, Limits limits) : m_Path(std::move(path)
     try {
         m_Writer = std::thread(&RunHistory::WriteRecords, this);
     } catch (const std::system_error& error) {
-        AddMessage("**** The run history " + m_Path + " is not written: " + ErrorText(error.code().value()));
+        AddMessage("**** The run history " + m_Path +
+                   " is not written: " + ErrorReason(error.code().value()));
     }
 }
 
@@ -131,9 +133,11 @@ bool RunHistory::WriteLine(const std::string& line, std::string& error) {
     if (m_File.IsValid() && (::fstat(m_File.Get(), &info) != 0 || info.st_nlink == 0))
         m_File.Reset();
     if (!m_File.IsValid()) {
-        m_File = UniqueFd(::open(m_Path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0644));
-        if (!m_File.IsValid() || ::fstat(m_File.Get(), &info) != 0) {
-            error = LastErrorText();
+        m_File = OpenRegularFile(m_Path, O_WRONLY | O_APPEND, error);
+        if (!m_File.IsValid())
+            return false;
+        if (::fstat(m_File.Get(), &info) != 0) {
+            error = LastErrorReason();
             m_File.Reset();
             return false;
         }
@@ -145,7 +149,7 @@ bool RunHistory::WriteLine(const std::string& line, std::string& error) {
     const ssize_t written = ::write(m_File.Get(), line.data(), line.size());
     if (written == static_cast<ssize_t>(line.size()))
         return true;
-    error = written < 0 ? LastErrorText() : "the disk is full";
+    error = written < 0 ? LastErrorReason() : "the disk is full";
     // A partial line would spoil the next: cut it off again.
     if (written > 0 && ::fstat(m_File.Get(), &info) == 0)
         (void)!::ftruncate(m_File.Get(), info.st_size - written);
@@ -159,7 +163,7 @@ bool RunHistory::Rotate(std::string& error) {
     const int last = m_Limits.KeptFiles - 1;
     if (last < 1) {
         if (::unlink(m_Path.c_str()) != 0 && errno != ENOENT) {
-            error = LastErrorText();
+            error = LastErrorReason();
             return false;
         }
     } else {
@@ -167,16 +171,12 @@ bool RunHistory::Rotate(std::string& error) {
         for (int number = last - 1; number >= 1; --number)
             ::rename(numbered(number).c_str(), numbered(number + 1).c_str());
         if (::rename(m_Path.c_str(), numbered(1).c_str()) != 0) {
-            error = LastErrorText();
+            error = LastErrorReason();
             return false;
         }
     }
-    m_File = UniqueFd(::open(m_Path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0644));
-    if (!m_File.IsValid()) {
-        error = LastErrorText();
-        return false;
-    }
-    return true;
+    m_File = OpenRegularFile(m_Path, O_WRONLY | O_APPEND, error);
+    return m_File.IsValid();
 }
 
 void RunHistory::Report(bool failed, const std::string& reason, std::uint64_t lost) {

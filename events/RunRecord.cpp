@@ -3,8 +3,8 @@
 #include "app/core/SystemMessage.h"
 
 #include <csignal>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 
 bool RunFailed(const RunRecord& record) {
@@ -96,8 +96,8 @@ std::string IsoLocalTimeText(std::int64_t milliseconds) {
         return std::to_string(milliseconds);
     char text[64];
     std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &parts);
-    length += std::snprintf(text + length, sizeof text - length, ".%03d",
-                            static_cast<int>(milliseconds % 1000));
+    length +=
+        std::snprintf(text + length, sizeof text - length, ".%03d", static_cast<int>(milliseconds % 1000));
     // %z gives "+0100"; ISO 8601 readers (jq's included) like "+01:00" best.
     char zone[16];
     if (std::strftime(zone, sizeof zone, "%z", &parts) == 5)

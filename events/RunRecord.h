@@ -14,13 +14,13 @@ enum class RunOutcome {
 
 // What one run of a tool did, from the toggle that started it to its end.
 struct RunRecord {
-    int Bit = 0;                            // the slot; the tool table's row is Bit + 1
-    std::int32_t UniqueID = -1;             // the configuration in use
-    std::vector<std::string> Arguments;     // argv as started, program first
-    long ProcessId = 0;                     // 0: no process
-    std::int64_t StartMilliseconds = 0;     // wall clock, since the epoch
-    std::int64_t EndMilliseconds = 0;       // wall clock, since the epoch
-    std::int64_t DurationMicroseconds = 0;  // monotonic clock
+    int Bit = 0;                           // the slot; the tool table's row is Bit + 1
+    std::int32_t UniqueID = -1;            // the configuration in use
+    std::vector<std::string> Arguments;    // argv as started, program first
+    long ProcessId = 0;                    // 0: no process
+    std::int64_t StartMilliseconds = 0;    // wall clock, since the epoch
+    std::int64_t EndMilliseconds = 0;      // wall clock, since the epoch
+    std::int64_t DurationMicroseconds = 0; // monotonic clock
     RunOutcome Outcome = RunOutcome::Exited;
     int ExitCode = 0;
     int Signal = 0;

@@ -1,6 +1,7 @@
 #include "events/ToolOutputCapture.h"
 
 #include "app/core/SystemMessage.h"
+#include "events/RunFile.h"
 #include "platform/ErrorText.h"
 #include "platform/Paths.h"
 
@@ -266,12 +267,12 @@ void ToolOutputCapture::WriteSlot(int bit, Slot& slot, const std::string& data, 
     if (!slot.File.IsValid() && !OpenFile(bit, slot, restart))
         return;
     if (restart && ::ftruncate(slot.File.Get(), 0) != 0) {
-        ReportWrite(bit, true, LastErrorText());
+        ReportWrite(bit, true, LastErrorReason());
         slot.File.Reset();
         return;
     }
     if (!WriteAll(slot.File.Get(), data.data(), data.size())) {
-        ReportWrite(bit, true, LastErrorText());
+        ReportWrite(bit, true, LastErrorReason());
         slot.File.Reset();
         return;
     }
@@ -287,10 +288,10 @@ void ToolOutputCapture::WriteSlot(int bit, Slot& slot, const std::string& data, 
 }
 
 bool ToolOutputCapture::OpenFile(int bit, Slot& slot, bool truncate) {
-    const int flags = O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW | (truncate ? O_TRUNC : 0);
-    slot.File = UniqueFd(::open(FilePath(bit).c_str(), flags, 0644));
+    std::string error;
+    slot.File = OpenRegularFile(FilePath(bit), O_RDWR | O_APPEND | (truncate ? O_TRUNC : 0), error);
     if (!slot.File.IsValid()) {
-        ReportWrite(bit, true, LastErrorText());
+        ReportWrite(bit, true, error);
         return false;
     }
     return true;
@@ -322,11 +323,13 @@ bool ToolOutputCapture::TrimFile(int bit, Slot& slot) {
         kept.erase(0, lineStart + 1);
     const std::string path = FilePath(bit);
     const std::string replacement = path + ".new";
-    UniqueFd file(
-        ::open(replacement.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0644));
-    if (!file.IsValid() || !WriteAll(file.Get(), kept.data(), kept.size()) ||
-        ::rename(replacement.c_str(), path.c_str()) != 0) {
-        ReportWrite(bit, true, LastErrorText());
+    std::string error;
+    UniqueFd file = OpenRegularFile(replacement, O_RDWR | O_TRUNC | O_APPEND, error);
+    if (file.IsValid() &&
+        (!WriteAll(file.Get(), kept.data(), kept.size()) || ::rename(replacement.c_str(), path.c_str()) != 0))
+        error = LastErrorReason();
+    if (!error.empty()) {
+        ReportWrite(bit, true, error);
         ::unlink(replacement.c_str());
         slot.File.Reset();
         return false;

@@ -49,11 +49,11 @@ private:
         unsigned long long Order = 0;
     };
     struct Slot {
-        std::string Pending;     // read, not yet written
-        bool Restart = false;    // Pending lost its front: what the file holds is older still
+        std::string Pending;  // read, not yet written
+        bool Restart = false; // Pending lost its front: what the file holds is older still
         UniqueFd File;
         int OpenPipes = 0;
-        bool Settle = false;     // the last open pipe has closed: bring the file to its size
+        bool Settle = false; // the last open pipe has closed: bring the file to its size
         bool WriteFailed = false;
     };
 

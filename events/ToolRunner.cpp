@@ -3,6 +3,7 @@
 #include "app/core/StringTable.h"
 #include "app/core/SystemMessage.h"
 #include "events/ObservationState.h"
+#include "events/RunFile.h"
 #include "events/RunRecord.h"
 #include "platform/ErrorText.h"
 #include "platform/UniqueFd.h"
@@ -358,7 +359,7 @@ void ToolRunnerThread(RunStart run) {
         AddMessage(FormatTwoArguments(ToolNotStartedFormat, ShownCommand(*slot), ErrorText(spawnError)));
         FinishRecord(record, started);
         record.Outcome = RunOutcome::NotStarted;
-        record.Reason = ErrorText(spawnError);
+        record.Reason = ErrorReason(spawnError);
         RecordRun(record);
         return;
     }
@@ -443,7 +444,7 @@ void StartToolRunner(ObservationState& state, int bit) {
         }
         run.Record.StartMilliseconds = run.Record.EndMilliseconds = WallMilliseconds();
         run.Record.Outcome = RunOutcome::NotStarted;
-        run.Record.Reason = ErrorText(error.code().value());
+        run.Record.Reason = ErrorReason(error.code().value());
         RecordRun(run.Record);
         errno = error.code().value();
     }

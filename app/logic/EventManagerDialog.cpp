@@ -385,8 +385,10 @@ void EventManagerDialog::OpenRunFiles() {
         std::string error;
         folder = ProgramTempDirectory(error);
         if (folder.empty()) {
-            ::AddMessage("**** The run history and the tools' output are not kept: the folder Temp beside the "
-                         "program cannot be had: " + error);
+            ::AddMessage(
+                "**** The run history and the tools' output are not kept: the folder Temp beside the "
+                "program cannot be had: " +
+                error);
             return;
         }
     }

@@ -6,12 +6,12 @@
 #include "events/RunHistory.h"
 #include "events/RunRecord.h"
 
-#include <atomic>
 #include <array>
+#include <atomic>
 #include <deque>
 #include <memory>
-#include <optional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -88,6 +88,9 @@ public:
     // Any thread: keeps the record as the slot's last run, queues it for the run
     // history and says failures aloud.
     void RecordRun(const RunRecord& record) override;
+    // Starts the run history and the capture of the tools' output in RunFilesFolder
+    // (OnInitDialog does it; a front end without it calls it before observing).
+    void OpenRunFiles();
     // The newest record of slot `bit` since the program started, if any.
     std::optional<RunRecord> LastRun(int bit) const;
     // The file that holds the output of slot `bit`; empty when output is not kept.
@@ -115,7 +118,6 @@ private:
     void ShowStartOptions();
     bool ResolveVariables();
     void ShowRereadButton(bool shown);
-    void OpenRunFiles();
 
     DialogControls& m_Controls;
     ToolTable& m_Table;

@@ -3,6 +3,7 @@
 #include "tests/app/TestWorkspace.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/FakeController.h"
+#include "tests/support/TempFolder.h"
 #include "tests/support/WaitUntil.h"
 
 #include "controller/SimulationBuffers.h"
@@ -320,6 +321,71 @@ TEST_F(HeadlessObserverTest, SurvivesShrunkAndReCreatedAreas) {
 
     observer.Signal(SIGTERM);
     EXPECT_EQ(observer.WaitForExit(Deadline), 0) << observer.Output();
+}
+
+// Every run lands in Temp/runs.jsonl and its output in Temp/slot-NN.log beside the
+// observer; a failed run is said at error priority, a clean one only with
+// --log-runs and at info priority.
+TEST_F(HeadlessObserverTest, RecordsEveryRunKeepsItsOutputAndSaysFailuresAtErrorPriority) {
+    SimulationAreas areas(DefaultInputBufferName, DefaultOutputBufferName);
+    if (!areas.Valid())
+        GTEST_SKIP() << "a simulator runs on this machine";
+    const std::string failing =
+        Workspace.WriteFile("failing", "#!/bin/sh\necho \"no sample on $1\" >&2\nexit 3\n");
+    ::chmod(failing.c_str(), 0755);
+    Workspace.WriteSummary("summary.sta", StandardVariables());
+    AppSettings settings;
+    settings.PathToKavelCfg = Workspace.WriteProject(
+        "p.ADPXML", {{"1",
+                      "Runs",
+                      "EventVar",
+                      "AckVar",
+                      "5",
+                      {{0, Workspace.Folder(), "failing", "rig-4"}, {1, "/bin", "true", ""}}}});
+    settings.UseSimEnvironment = 1;
+    Workspace.SaveTestSettings(settings);
+    const std::string temp = Workspace.PathOf("Temp");
+
+    for (const bool logRuns : {false, true}) {
+        SCOPED_TRACE(logRuns ? "--log-runs" : "plain");
+        std::filesystem::remove_all(temp);
+        // Standard output is the journal's stream (descriptor 5 holds it while stat looks).
+        const std::string script = "exec 5>&1; export JOURNAL_STREAM=$(stat -L -c %d:%i /proc/self/fd/5); "
+                                   "exec \"$0\" \"$@\" 5>&-";
+        std::vector<std::string> argv{"/bin/sh", "-c", script, Observer};
+        if (logRuns)
+            argv.push_back("--log-runs");
+        ChildProcess observer(argv);
+        ASSERT_TRUE(observer.WaitForOutput("Observing \"Runs\"", Deadline)) << observer.Output();
+        areas.ToggleEvent(0);
+        areas.ToggleEvent(1);
+        ASSERT_TRUE(AcknowledgesAll(areas)) << observer.Output();
+        ASSERT_TRUE(observer.WaitForOutput("Tool 1 (bit 0) ended with exit code 3 after ", Deadline))
+            << observer.Output();
+        observer.Signal(SIGTERM);
+        EXPECT_EQ(observer.WaitForExit(Deadline), 0) << observer.Output();
+
+        const std::string output = observer.Output();
+        const std::regex failed(
+            R"((^|\n)<3>\S+ \S+  Tool 1 \(bit 0\) ended with exit code 3 after \d+\.\d\d s\n)");
+        EXPECT_TRUE(std::regex_search(output, failed)) << output;
+        const std::regex clean(R"((^|\n)<6>\S+ \S+  Tool 2 \(bit 1\) ended with exit code 0 after )");
+        EXPECT_EQ(std::regex_search(output, clean), logRuns) << output;
+
+        std::ifstream history(temp + "/runs.jsonl");
+        std::vector<std::string> records;
+        for (std::string line; std::getline(history, line);)
+            records.push_back(line);
+        ASSERT_EQ(records.size(), 2u) << output;
+        for (const std::string& record : records) {
+            const bool first = record.find("\"tool\":1,") != std::string::npos;
+            EXPECT_NE(record.find(first ? "\"exit_code\":3" : "\"exit_code\":0"), std::string::npos)
+                << record;
+        }
+        const std::string kept = TempFolder::Read(temp + "/slot-01.log");
+        EXPECT_TRUE(kept.starts_with("==== Tool 1 (bit 0) started at ")) << kept;
+        EXPECT_TRUE(kept.ends_with(": " + failing + " rig-4\nno sample on rig-4\n")) << kept;
+    }
 }
 
 } // namespace

@@ -20,6 +20,7 @@ constexpr std::uint32_t MinimumPollCycle = 5;
 } // namespace
 
 int HeadlessObserver::Run() {
+    m_Dialog.OpenRunFiles();
     LoadSettings(m_Dialog.Settings);
     const char* phase = "start-up";
     bool active = LoadAndActivate();
