@@ -2,7 +2,9 @@
 // lateness, toggle-to-start and exit-to-acknowledge latency, sustained handshakes
 // against `qrix-sim handshake`, the spawn-and-exit floor of the test tool, the
 // poll thread's wake-ups per second at several poll cycles, and how long
-// deactivation takes with tools that make stopping hard.
+// deactivation takes with tools that make stopping hard. With --run-files, only
+// the latencies and the sustained handshakes, without and with the run history
+// and the capture of the tools' output, and the change between the two.
 
 #include "app/core/SystemMessage.h"
 #include "config/EventConfiguration.h"
@@ -10,12 +12,14 @@
 #include "events/Activation.h"
 #include "events/ObservationState.h"
 #include "events/PollTimer.h"
+#include "events/RunHistory.h"
 #include "tests/support/ProcessFiles.h"
 #include "tools/qrix-sim/SharedArea.h"
 
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -25,6 +29,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
@@ -54,7 +59,12 @@ struct Options {
     int Spawns = 500;
     int Deactivations = 20;
     double WakeSeconds = 5.0;
+    bool CompareRunFiles = false;
 };
+
+// What the tools of the latency and handshake figures write on each run, so that
+// the capture has something to carry.
+const std::vector<std::string> ToolOutput = {"--write-output", "100"};
 
 std::int64_t NowMicroseconds() {
     timespec now{};
@@ -123,9 +133,58 @@ public:
         std::lock_guard lock(m_Guard);
         std::cerr << "message: " << text << std::endl;
     }
+    // As the window does: every run goes to the history, failures to the messages.
+    void RecordRun(const RunRecord& record) override {
+        if (m_History != nullptr)
+            m_History->Append(record);
+        if (RunFailed(record))
+            AddMessage(RunLine(record));
+    }
+    // The run history and the output files in `folder`; empty: none.
+    void KeepRunFiles(const std::string& folder) {
+        if (folder.empty())
+            return;
+        m_History = std::make_unique<RunHistory>(folder + "/runs.jsonl");
+        OutputCapture = std::make_shared<ToolOutputCapture>(folder);
+    }
 
 private:
     std::mutex m_Guard;
+    std::unique_ptr<RunHistory> m_History;
+};
+
+// Points standard output and error at /dev/null while it lives: without the
+// capture, the tools write where the bench does.
+class QuietOutput {
+public:
+    QuietOutput() {
+        std::fflush(stdout);
+        std::fflush(stderr);
+        m_Output = ::dup(STDOUT_FILENO);
+        m_Error = ::dup(STDERR_FILENO);
+        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        ::dup2(null, STDOUT_FILENO);
+        ::dup2(null, STDERR_FILENO);
+        ::close(null);
+    }
+    ~QuietOutput() {
+        ::dup2(m_Output, STDOUT_FILENO);
+        ::dup2(m_Error, STDERR_FILENO);
+        ::close(m_Output);
+        ::close(m_Error);
+    }
+    QuietOutput(const QuietOutput&) = delete;
+    QuietOutput& operator=(const QuietOutput&) = delete;
+
+private:
+    int m_Output = -1;
+    int m_Error = -1;
+};
+
+struct HandshakeFigures {
+    double StartP99 = 0;       // ms
+    double AcknowledgeP99 = 0; // ms
+    double PerSecond = 0;
 };
 
 // Both images under names of this run alone, removed at the end.
@@ -236,10 +295,15 @@ std::optional<std::int64_t> LastStartStamp(const std::string& logPath) {
     return std::stoll(last.substr(field + 9));
 }
 
-void MeasureHandshakeLatency(const Options& options, BenchAreas& areas, const std::string& logPath) {
+void MeasureHandshakeLatency(const Options& options, BenchAreas& areas, const std::string& logPath,
+                             const std::string& runFiles, HandshakeFigures& figures) {
     BenchState state;
+    state.KeepRunFiles(runFiles);
     PrepareObservation(state);
-    UseTool(state.ToolSlots[0], {"--log", logPath});
+    std::vector<std::string> arguments{"--log", logPath};
+    if (options.CompareRunFiles)
+        arguments.insert(arguments.end(), ToolOutput.begin(), ToolOutput.end());
+    UseTool(state.ToolSlots[0], arguments);
     ActivateObservation(state);
     std::mt19937 random(7);
     std::vector<double> toStart;
@@ -263,6 +327,10 @@ void MeasureHandshakeLatency(const Options& options, BenchAreas& areas, const st
         toAcknowledge.push_back(static_cast<double>(acknowledged - *started) / 1000.0);
     }
     DeactivateObservation(state);
+    figures.StartP99 = Percentile(toStart, 0.99);
+    figures.AcknowledgeP99 = Percentile(toAcknowledge, 0.99);
+    if (options.CompareRunFiles)
+        return;
     PrintFigures("toggle -> tool start", toStart, "   (goal p99 <= 6 ms)");
     PrintFigures("tool exit -> acknowledge", toAcknowledge,
                  "   (goal p99 <= 6 ms; from the tool's log line)");
@@ -282,11 +350,16 @@ std::map<std::string, std::string> KeyValues(const std::string& text) {
     return values;
 }
 
-void MeasureSustainedHandshakes(const Options& options, BenchAreas& areas) {
+void MeasureSustainedHandshakes(const Options& options, BenchAreas& areas, const std::string& runFiles,
+                                HandshakeFigures& figures) {
     BenchState state;
+    state.KeepRunFiles(runFiles);
     PrepareObservation(state);
+    std::vector<std::string> arguments{"--log", "/dev/null"};
+    if (options.CompareRunFiles)
+        arguments.insert(arguments.end(), ToolOutput.begin(), ToolOutput.end());
     for (ToolSlot& slot : state.ToolSlots)
-        UseTool(slot, {"--log", "/dev/null"});
+        UseTool(slot, arguments);
     ActivateObservation(state);
     std::string report;
     char seconds[32];
@@ -311,6 +384,9 @@ void MeasureSustainedHandshakes(const Options& options, BenchAreas& areas) {
     std::uint64_t calls = 0;
     for (const ToolSlot& slot : state.ToolSlots)
         calls += slot.CallCount;
+    figures.PerSecond = std::atof(value("handshakes_per_s").c_str());
+    if (options.CompareRunFiles)
+        return;
     std::printf("%-28s %s per s over %s s, 16 slots   (goal >= 1000 per s)\n", "sustained handshakes",
                 value("handshakes_per_s").c_str(), value("elapsed_s").c_str());
     std::printf("%-28s p50=%s ms p99=%s ms max=%s ms\n", "  toggle -> acknowledge",
@@ -434,6 +510,41 @@ void MeasureDeactivations(const Options& options, BenchAreas& areas, const std::
     MeasureDeactivation(options, areas, logPath, "daemonised", {"--daemonise", "60000"}, true);
 }
 
+double Change(double off, double on) {
+    return off > 0 ? (on - off) / off * 100.0 : 0.0;
+}
+
+// Each measurement without and then with the run files, in turns, so that a
+// machine that gets busier halfway does not favour one side.
+void CompareRunFiles(const Options& options, BenchAreas& areas, const std::string& folder,
+                     const std::string& logPath) {
+    const std::string runFiles = folder + "/run-files";
+    ::mkdir(runFiles.c_str(), 0755);
+    HandshakeFigures off;
+    HandshakeFigures on;
+    {
+        QuietOutput quiet;
+        MeasureHandshakeLatency(options, areas, logPath, {}, off);
+    }
+    MeasureHandshakeLatency(options, areas, logPath, runFiles, on);
+    {
+        QuietOutput quiet;
+        MeasureSustainedHandshakes(options, areas, {}, off);
+    }
+    MeasureSustainedHandshakes(options, areas, runFiles, on);
+    std::printf("run history and output capture: off -> on (change)\n");
+    std::printf("%-28s %.3f -> %.3f ms (%+.1f %%)\n", "toggle -> tool start p99", off.StartP99, on.StartP99,
+                Change(off.StartP99, on.StartP99));
+    std::printf("%-28s %.3f -> %.3f ms (%+.1f %%)\n", "tool exit -> ack p99", off.AcknowledgeP99,
+                on.AcknowledgeP99, Change(off.AcknowledgeP99, on.AcknowledgeP99));
+    std::printf("%-28s %.1f -> %.1f per s (%+.1f %%)   (goal: each within 5 %%)\n", "sustained handshakes",
+                off.PerSecond, on.PerSecond, Change(off.PerSecond, on.PerSecond));
+    std::error_code ignored;
+    std::printf("%-28s %ju bytes in runs.jsonl\n", "run history",
+                static_cast<std::uintmax_t>(std::filesystem::file_size(runFiles + "/runs.jsonl", ignored)));
+    std::filesystem::remove_all(runFiles, ignored);
+}
+
 bool ParseOptions(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
@@ -446,8 +557,14 @@ bool ParseOptions(int argc, char** argv, Options& options) {
                         "  --ticks N     poll ticks for the lateness (default 2000, 5 ms each)\n"
                         "  --spawns N    runs of the test tool alone for the floor (default 500)\n"
                         "  --deactivations N  deactivations per kind of tool (default 20)\n"
-                        "  --wake-seconds S   seconds per poll cycle for the wake-ups (default 5)\n");
+                        "  --wake-seconds S   seconds per poll cycle for the wake-ups (default 5)\n"
+                        "  --run-files   only the latencies and the sustained handshakes, without and\n"
+                        "                with the run history and the output capture\n");
             std::exit(0);
+        }
+        if (argument == "--run-files") {
+            options.CompareRunFiles = true;
+            continue;
         }
         if (value == nullptr)
             return false;
@@ -487,9 +604,16 @@ int main(int argc, char** argv) {
     const std::string logPath = std::string(folder) + "/calls.log";
     std::printf("event engine, simulation mode, poll cycle %u ms, %u cores\n", PollCycleMs,
                 std::thread::hardware_concurrency());
+    if (options.CompareRunFiles) {
+        CompareRunFiles(options, areas, folder, logPath);
+        ::unlink(logPath.c_str());
+        ::rmdir(folder);
+        return 0;
+    }
     MeasureTickLateness(options);
-    MeasureHandshakeLatency(options, areas, logPath);
-    MeasureSustainedHandshakes(options, areas);
+    HandshakeFigures figures;
+    MeasureHandshakeLatency(options, areas, logPath, {}, figures);
+    MeasureSustainedHandshakes(options, areas, {}, figures);
     MeasureSpawnFloor(options);
     MeasureWakeUps(options);
     MeasureDeactivations(options, areas, logPath);
