@@ -346,9 +346,19 @@ TEST_F(HeadlessObserverTest, RecordsEveryRunKeepsItsOutputAndSaysFailuresAtError
     Workspace.SaveTestSettings(settings);
     const std::string temp = Workspace.PathOf("Temp");
 
-    for (const bool logRuns : {false, true}) {
-        SCOPED_TRACE(logRuns ? "--log-runs" : "plain");
+    struct RunFilesCase {
+        const char* Name;
+        bool LogRuns;
+        bool TempIsAFile; // the run files cannot be kept: one line, observation goes on
+    };
+    for (const RunFilesCase& row :
+         {RunFilesCase{"plain", false, false}, RunFilesCase{"--log-runs", true, false},
+          RunFilesCase{"Temp is a file", false, true}}) {
+        SCOPED_TRACE(row.Name);
+        const bool logRuns = row.LogRuns;
         std::filesystem::remove_all(temp);
+        if (row.TempIsAFile)
+            Workspace.WriteFile("Temp", "not a folder");
         // Standard output is the journal's stream (descriptor 5 holds it while stat looks).
         const std::string script = "exec 5>&1; export JOURNAL_STREAM=$(stat -L -c %d:%i /proc/self/fd/5); "
                                    "exec \"$0\" \"$@\" 5>&-";
@@ -372,6 +382,12 @@ TEST_F(HeadlessObserverTest, RecordsEveryRunKeepsItsOutputAndSaysFailuresAtError
         const std::regex clean(R"((^|\n)<6>\S+ \S+  Tool 2 \(bit 1\) ended with exit code 0 after )");
         EXPECT_EQ(std::regex_search(output, clean), logRuns) << output;
 
+        const std::string notKept =
+            "**** The run history and the tools' output are not kept: the folder Temp "
+            "beside the program cannot be had: ";
+        EXPECT_EQ(output.find(notKept) != std::string::npos, row.TempIsAFile) << output;
+        if (row.TempIsAFile)
+            continue;
         std::ifstream history(temp + "/runs.jsonl");
         std::vector<std::string> records;
         for (std::string line; std::getline(history, line);)
