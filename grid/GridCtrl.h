@@ -22,6 +22,7 @@
 
 class CGridInPlaceEdit;
 class CGridTitleTip;
+class QMenu;
 class QPrinter;
 
 // Notification codes sent through CGridCtrl::GridNotification.
@@ -212,6 +213,9 @@ public:
 signals:
     void GridNotification(int code, int row, int col);
     void DeleteKeyPressed(int row, int col);
+    // The context menu is about to open for the cell under the pointer (the focused cell when the
+    // keyboard asked; -1, -1 outside the cells): a connected slot may add entries to `menu`.
+    void ContextMenuOpening(QMenu* menu, int row, int col);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

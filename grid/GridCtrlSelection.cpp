@@ -189,6 +189,9 @@ void CGridCtrl::contextMenuEvent(QContextMenuEvent* event) {
     QAction* copy = menu.addAction(tr("&Copy"), this, &CGridCtrl::CopySelection);
     copy->setShortcut(QKeySequence::Copy);
     copy->setEnabled(!m_SelectedCells.empty());
+    const GridCellId cell =
+        event->reason() == QContextMenuEvent::Mouse ? GetCellFromPt(event->pos()) : m_FocusCell;
+    emit ContextMenuOpening(&menu, cell.Row, cell.Col);
     menu.exec(event->globalPos());
     event->accept();
 }

@@ -5,6 +5,7 @@
 #include "app/core/SystemMessage.h"
 #include "app/window/AboutBox.h"
 #include "app/window/DialogUnits.h"
+#include "app/window/LastRunDialog.h"
 #include "grid/GridColours.h"
 #include "platform/Paths.h"
 
@@ -12,6 +13,7 @@
 #include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QShortcut>
@@ -232,6 +234,37 @@ void EventManagerWindow::ConnectHandlers() {
     connect(&m_DeleteMessagesButton, &QPushButton::clicked, this, [logic] { logic->OnDeleteMessages(); });
     connect(&m_RereadButton, &QPushButton::clicked, this, [logic] { logic->OnRereadConfiguration(); });
     connect(&m_HelpShortcut, &QShortcut::activated, this, &EventManagerWindow::OnHelp);
+    connect(&m_Grid, &CGridCtrl::ContextMenuOpening, this, &EventManagerWindow::AddToolEntries);
+}
+
+void EventManagerWindow::AddToolEntries(QMenu* menu, int row, int col) {
+    if (row < m_Grid.GetFixedRowCount() || row > ToolSlotCount || col < m_Grid.GetFixedColumnCount())
+        return;
+    const int bit = row - 1;
+    menu->addSeparator();
+    menu->addAction(QStringLiteral("&Last run…"), this, [this, bit] { ShowLastRun(bit); });
+    const std::string path = m_Logic->OutputFilePath(bit);
+    QAction* open =
+        menu->addAction(QStringLiteral("&Open output file"), this, [this, bit] { OpenOutputFile(bit); });
+    open->setEnabled(!path.empty() && QFileInfo(FromText(path)).isFile());
+}
+
+void EventManagerWindow::ShowLastRun(int bit) {
+    if (m_Closed)
+        return;
+    if (m_LastRunBox != nullptr)
+        m_LastRunBox->close();
+    auto* box = new LastRunDialog(bit, m_Logic->LastRun(bit), m_Logic->OutputFilePath(bit), this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    m_LastRunBox = box;
+    // Modal to the window without a loop of its own: observation and a stop request go on as usual.
+    box->open();
+}
+
+void EventManagerWindow::OpenOutputFile(int bit) {
+    const std::string path = m_Logic->OutputFilePath(bit);
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(FromText(path))))
+        ::AddMessage("**** The output file " + path + " could not be opened.");
 }
 
 void EventManagerWindow::Open() {

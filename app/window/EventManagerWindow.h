@@ -13,6 +13,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QShortcut>
 
@@ -72,6 +74,9 @@ public:
     // True once OK or Cancel has closed the window.
     bool IsClosed() const { return m_Closed; }
 
+    // The open "Last run" dialog, if any.
+    QDialog* LastRunBox() const { return m_LastRunBox; }
+
 public slots:
     void accept() override;
     void reject() override;
@@ -89,6 +94,10 @@ private:
     void CreateControls();
     void SetUpToolTable();
     void ConnectHandlers();
+    // The tool table's context menu on a tool's row: its last run and its output file.
+    void AddToolEntries(QMenu* menu, int row, int col);
+    void ShowLastRun(int bit);
+    void OpenOutputFile(int bit);
 
     DialogUnits m_Units;
     QGroupBox m_ParameterGroup{QStringLiteral("Parameter"), this};
@@ -110,5 +119,6 @@ private:
 
     std::map<int, QWidget*> m_ControlsById;
     std::unique_ptr<EventManagerDialog> m_Logic;
+    QPointer<QDialog> m_LastRunBox;
     bool m_Closed = false;
 };

@@ -2,6 +2,7 @@
 #include "app/core/SystemMessage.h"
 #include "app/window/EventManagerApp.h"
 #include "app/window/EventManagerWindow.h"
+#include "app/window/LastRunDialog.h"
 #include "tests/app/SimulationAreas.h"
 #include "tests/app/TestWorkspace.h"
 #include "tests/support/ChildProcess.h"
@@ -16,13 +17,20 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <csignal>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 
 namespace {
@@ -90,8 +98,54 @@ protected:
 
     void Open() {
         Window = std::make_unique<EventManagerWindow>();
+        Window->Logic().RunFilesFolder = Workspace.Folder();
         Window->Open();
         QApplication::processEvents();
+    }
+
+    // Right-clicks a cell of the tool table and returns the entries of the menu that opens, a
+    // disabled one in brackets; clicks the entry `choice`, or closes the menu.
+    QStringList ToolTableMenu(int row, int col, const QString& choice = {}) {
+        CGridCtrl& grid = Window->Grid();
+        QRect cell;
+        EXPECT_TRUE(grid.GetCellRect(row, col, cell));
+        auto entries = std::make_shared<QStringList>();
+        QTimer::singleShot(0, [entries, choice] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (menu == nullptr)
+                return;
+            QAction* chosen = nullptr;
+            for (QAction* action : menu->actions()) {
+                if (action->isSeparator())
+                    continue;
+                const QString text = action->text().remove(QLatin1Char('&'));
+                *entries << (action->isEnabled() ? text : QStringLiteral("(%1)").arg(text));
+                if (text == choice)
+                    chosen = action;
+            }
+            if (chosen != nullptr)
+                QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier,
+                                  menu->actionGeometry(chosen).center());
+            else
+                menu->close();
+        });
+        QTest::mouseClick(Window->windowHandle(), Qt::RightButton, Qt::NoModifier,
+                          grid.viewport()->mapTo(Window.get(), cell.center()));
+        QApplication::processEvents();
+        return *entries;
+    }
+
+    // Chooses "Last run…" on a tool's row and returns the dialog it opens.
+    LastRunDialog* OpenLastRun(int row) {
+        ToolTableMenu(row, 2, QStringLiteral("Last run…"));
+        PumpUntil([&] { return Window->LastRunBox() != nullptr && Window->LastRunBox()->isVisible(); });
+        return qobject_cast<LastRunDialog*>(Window->LastRunBox());
+    }
+
+    // Escape closes the dialog.
+    void CloseWithEscape(LastRunDialog* box) {
+        QTest::keyClick(box, Qt::Key_Escape);
+        EXPECT_TRUE(PumpUntil([&] { return Window->LastRunBox() == nullptr; }));
     }
 
     QWidget* Control(int id) const { return Window->Control(id); }
@@ -398,6 +452,86 @@ TEST_F(WindowTest, AMissingHelpPageAndASecondInstanceAreReportedInABox) {
                             [](QWidget* w) { return qobject_cast<EventManagerWindow*>(w) != nullptr; }),
               1)
         << "the second instance opened a window";
+}
+
+// A tool that fails after writing more than the dialog shows: its record, and the newest whole
+// lines of its output, scrolled to the end.
+TEST_F(WindowTest, LastRunShowsTheRecordAndTheTailOfTheOutput) {
+    const std::string script = Workspace.WriteFile(
+        "fails.sh",
+        "#!/bin/sh\ni=0\nwhile [ $i -lt 2000 ]; do echo \"line $i of the output, padded to be long\"; "
+        "i=$((i+1)); done\necho last line\nexit 3\n");
+    ASSERT_EQ(::chmod(script.c_str(), 0755), 0);
+    Project(Workspace.Folder(), "fails.sh", "", 1, 0);
+    Open();
+    ASSERT_EQ(Window->Logic().ObservationActive, 1);
+    Areas.ToggleInputBit(EventInput, 0);
+    ASSERT_TRUE(PumpUntil([&] { return Window->Logic().LastRun(0).has_value(); }));
+    ASSERT_TRUE(Window->Logic().OutputCapture->WaitUntilWritten(20000));
+
+    EXPECT_EQ(ToolTableMenu(1, 2), (QStringList{QStringLiteral("(Copy)"), QStringLiteral("Last run…"),
+                                                QStringLiteral("Open output file")}));
+    LastRunDialog* box = OpenLastRun(1);
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->isModal());
+    EXPECT_EQ(box->parentWidget(), Window.get());
+    const QString record = box->RecordText();
+    EXPECT_TRUE(record.startsWith(QStringLiteral("Tool 1 (bit 0) ended with exit code 3 after ")))
+        << record.toStdString();
+    EXPECT_TRUE(record.contains(QStringLiteral("Command line: ") + QString::fromStdString(script)));
+    EXPECT_TRUE(record.contains(QStringLiteral("Configuration: 2")));
+    const QString output = box->OutputText();
+    EXPECT_TRUE(output.endsWith(QStringLiteral("line 1999 of the output, padded to be long\nlast line\n")));
+    EXPECT_TRUE(output.startsWith(QStringLiteral("line "))) << "a whole line first";
+    EXPECT_LE(output.size(), qsizetype(LastRunDialog::ShownTail));
+    EXPECT_FALSE(output.contains(QStringLiteral("===="))) << "the run's heading is older than the tail";
+    EXPECT_TRUE(box->OutputHeading().contains(QStringLiteral("newest")));
+    const QScrollBar* bar = box->findChild<QPlainTextEdit*>()->verticalScrollBar();
+    EXPECT_GT(bar->maximum(), 0);
+    EXPECT_EQ(bar->value(), bar->maximum()) << "the newest output is in view";
+    CloseWithEscape(box);
+}
+
+// Only the tools' rows offer the entries. A row without a run says so and shows what an earlier
+// start of the program left in its output file; a file that cannot be shown (too large, a folder,
+// a pipe nobody writes to) is said, and the dialog neither hangs nor reads it whole.
+TEST_F(WindowTest, LastRunOfRowsWithoutARunAndOutputFilesThatCannotBeShown) {
+    Project("/bin", "true", "");
+    Workspace.WriteFile("slot-01.log", "==== an earlier start\nearlier output\n");
+    std::filesystem::resize_file(Workspace.WriteFile("slot-03.log", ""), 10 * 1024 * 1024);
+    std::filesystem::create_directory(Workspace.PathOf("slot-04.log"));
+    ASSERT_EQ(::mkfifo(Workspace.PathOf("slot-05.log").c_str(), 0600), 0);
+    Open();
+    const QStringList copyOnly{QStringLiteral("(Copy)")};
+    EXPECT_EQ(ToolTableMenu(0, 2), copyOnly) << "header row";
+    EXPECT_EQ(ToolTableMenu(3, 0), copyOnly) << "fixed column";
+    const struct {
+        int Row;
+        const char* OpenEntry;
+        const char* Heading;
+        const char* Output;
+    } cases[] = {
+        {1, "Open output file", "Output: ", "==== an earlier start\nearlier output\n"},
+        {2, "(Open output file)", "No output file yet: ", ""},
+        {3, "Open output file", "The output file ", ""},
+        {4, "(Open output file)", "The output file ", ""},
+        {5, "(Open output file)", "The output file ", ""},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.Row);
+        EXPECT_EQ(ToolTableMenu(test.Row, 2),
+                  (QStringList{QStringLiteral("(Copy)"), QStringLiteral("Last run…"),
+                               QString::fromUtf8(test.OpenEntry)}));
+        LastRunDialog* box = OpenLastRun(test.Row);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->RecordText(), QStringLiteral("No run of this tool since the program started."));
+        const QString heading = box->OutputHeading();
+        EXPECT_TRUE(heading.startsWith(QString::fromUtf8(test.Heading))) << heading.toStdString();
+        EXPECT_EQ(heading.contains(QStringLiteral("cannot be shown")), test.Row >= 3)
+            << heading.toStdString();
+        EXPECT_EQ(box->OutputText(), QString::fromUtf8(test.Output));
+        CloseWithEscape(box);
+    }
 }
 
 } // namespace

@@ -1,10 +1,12 @@
 // Opens the main window on the settings beside this program and saves pictures
-// of it in its three states: locked (as loaded), ready and observing. Used to
-// keep the pictures in docs/ current:
+// of it in its three states: locked (as loaded), ready and observing, and of the
+// newest run of a tool as "Last run…" shows it. Used to keep the pictures in
+// docs/ current:
 //   window-screenshots OUTPUT_FOLDER [SECONDS_TO_OBSERVE]
 #include "app/core/AppSettings.h"
 #include "app/window/EventManagerApp.h"
 #include "app/window/EventManagerWindow.h"
+#include "app/window/LastRunDialog.h"
 #include "platform/Paths.h"
 
 #include <QApplication>
@@ -26,6 +28,31 @@ bool Save(QWidget& window, const QString& path) {
     const bool ok = window.grab().save(path);
     std::cout << (ok ? "wrote " : "could not write ") << path.toStdString() << std::endl;
     return ok;
+}
+
+// The tool that ended last, a failed one first, as "Last run…" shows it.
+bool SaveLastRun(EventManagerWindow& window, const QString& path) {
+    const EventManagerDialog& logic = window.Logic();
+    int newest = -1;
+    std::pair<bool, std::int64_t> newestKey;
+    for (int bit = 0; bit < ToolSlotCount; ++bit) {
+        const std::optional<RunRecord> run = logic.LastRun(bit);
+        if (!run)
+            continue;
+        const std::pair key{RunFailed(*run), run->EndMilliseconds};
+        if (newest < 0 || key > newestKey) {
+            newest = bit;
+            newestKey = key;
+        }
+    }
+    if (newest < 0) {
+        std::cerr << "no tool has run\n";
+        return false;
+    }
+    LastRunDialog box(newest, logic.LastRun(newest), logic.OutputFilePath(newest), &window);
+    box.show();
+    Settle(300);
+    return Save(box, path);
 }
 
 } // namespace
@@ -61,6 +88,7 @@ int main(int argc, char* argv[]) {
         logic.OnActivateButton();
         Settle(observeMs);
         ok = Save(window, folder + "/window-observing.png") && ok;
+        ok = SaveLastRun(window, folder + "/last-run.png") && ok;
     } else {
         std::cerr << "the configuration cannot be activated\n";
         ok = false;
