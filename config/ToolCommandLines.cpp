@@ -17,7 +17,7 @@ constexpr COLORREF Red = Rgb(255, 0, 0);
 constexpr int CallsColumn = 1;
 constexpr int ToolColumn = 2;
 constexpr const char* NoPathCheck = "@NO_PATHCHECK";
-constexpr const char* TestTool = "KavelTestApplication";
+const std::string TestTool = std::string("KavelTestApplication") + ExecutableSuffix;
 
 using Replacements = std::vector<std::pair<const char*, std::string>>;
 

@@ -1,31 +1,13 @@
 #include "device/TextConversion.h"
 
-#include <cstdlib>
+#include "platform/ClassicNumber.h"
+
 #include <limits>
-#include <locale.h>
-#include <memory>
-#include <type_traits>
 
 namespace {
 
 bool IsCBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-struct LocaleDeleter {
-    void operator()(locale_t locale) const {
-        if (locale != static_cast<locale_t>(0)) {
-            freelocale(locale);
-        }
-    }
-};
-using LocaleHandle = std::unique_ptr<std::remove_pointer_t<locale_t>, LocaleDeleter>;
-
-// The application object may switch the process to the user's locale; numbers in
-// device files always use a decimal point.
-locale_t ClassicLocale() {
-    static const LocaleHandle classic{newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0))};
-    return classic.get();
 }
 
 } // namespace
@@ -59,16 +41,7 @@ std::int32_t ParseLeadingInt(std::string_view text) {
                               : static_cast<std::int32_t>(magnitude);
 }
 
+// Numbers in device files always use a decimal point.
 std::optional<double> ParseLeadingDouble(std::string_view text) {
-    const std::string terminated(text);
-    const locale_t classic = ClassicLocale();
-    if (classic == static_cast<locale_t>(0)) {
-        return std::nullopt;
-    }
-    char* end = nullptr;
-    const double value = strtod_l(terminated.c_str(), &end, classic);
-    if (end == terminated.c_str()) {
-        return std::nullopt;
-    }
-    return value;
+    return LeadingClassicDouble(std::string(text));
 }

@@ -1,65 +1,20 @@
 #include "platform/Paths.h"
 
-#include "platform/UniqueFd.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <array>
-#include <string_view>
-
-namespace {
-
-std::string ReadProgramPath() {
-    std::array<char, 4096> buffer{};
-    const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-    if (length <= 0)
-        return {};
-    std::string path(buffer.data(), static_cast<std::size_t>(length));
-    // The system marks a program file that was replaced or removed while it runs
-    // (a package upgrade does that); its name is still where the program lives.
-    constexpr std::string_view Deleted = " (deleted)";
-    if (path.ends_with(Deleted) && !FileExists(path))
-        path.erase(path.size() - Deleted.size());
-    return path;
-}
-
-} // namespace
-
-std::string ProgramPath() {
-    // Taken once, at the program's start: settings, help page and Temp folder stay
-    // where they were whatever happens to the program file later.
-    static const std::string path = ReadProgramPath();
-    return path;
-}
-
 std::string DirectoryPart(const std::string& path) {
-    const auto pos = path.rfind(PathSeparator);
+    const auto pos = path.find_last_of(PathSeparators);
     return pos == std::string::npos ? std::string() : path.substr(0, pos);
 }
 
 std::string FileNamePart(const std::string& path) {
-    const auto pos = path.rfind(PathSeparator);
+    const auto pos = path.find_last_of(PathSeparators);
     return pos == std::string::npos ? path : path.substr(pos + 1);
 }
 
 std::string ReplaceExtension(const std::string& path, const std::string& extension) {
-    const auto slash = path.rfind(PathSeparator);
+    const auto slash = path.find_last_of(PathSeparators);
     const auto nameStart = slash == std::string::npos ? 0 : slash + 1;
     const auto dot = path.rfind('.');
     if (dot == std::string::npos || dot < nameStart)
         return path + extension;
     return path.substr(0, dot) + extension;
-}
-
-bool FileExists(const std::string& path) {
-    if (path.empty())
-        return false;
-    // A folder opens for reading on this system but is no file.
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!fd.IsValid())
-        return false;
-    struct stat info {};
-    return ::fstat(fd.Get(), &info) == 0 && !S_ISDIR(info.st_mode);
 }

@@ -2,7 +2,19 @@
 
 #include <string>
 
+#ifdef _WIN32
+constexpr char PathSeparator = '\\';
+// Windows takes either separator in a path.
+constexpr const char* PathSeparators = "\\/";
+// Where to look when the program's own folder is not known.
+constexpr const char* FallbackFolder = "C:\\";
+constexpr const char* ExecutableSuffix = ".exe";
+#else
 constexpr char PathSeparator = '/';
+constexpr const char* PathSeparators = "/";
+constexpr const char* FallbackFolder = "/";
+constexpr const char* ExecutableSuffix = "";
+#endif
 
 // Full path of the running executable as it was started, taken at the first call;
 // empty when the system does not tell.

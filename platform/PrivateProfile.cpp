@@ -1,18 +1,11 @@
 #include "platform/PrivateProfile.h"
 
 #include "platform/FileContent.h"
-#include "platform/UniqueFd.h"
-
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "platform/ProfileFiles.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <climits>
-#include <cstdio>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -115,26 +108,18 @@ ParsedPrivateProfile Parse(const std::string& content) {
 }
 
 struct CacheEntry {
-    dev_t Device = 0;
-    ino_t Inode = 0;
-    off_t Size = 0;
-    timespec ModifiedAt{};
+    ProfileFileStamp Stamp;
     std::shared_ptr<const ParsedPrivateProfile> Profile;
 };
 
 std::mutex CacheMutex;
 std::map<std::string, CacheEntry> Cache;
 
-bool SameFile(const CacheEntry& entry, const struct stat& info) {
-    return entry.Device == info.st_dev && entry.Inode == info.st_ino && entry.Size == info.st_size &&
-           entry.ModifiedAt.tv_sec == info.st_mtim.tv_sec && entry.ModifiedAt.tv_nsec == info.st_mtim.tv_nsec;
-}
-
 std::shared_ptr<const ParsedPrivateProfile> LoadProfile(const std::string& path) {
     if (path.empty())
         return nullptr;
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    const ProfileFileStamp stamp = StampOfProfileFile(path);
+    if (stamp.Kind != ProfileFileKind::Regular) {
         std::lock_guard lock(CacheMutex);
         Cache.erase(path);
         return nullptr;
@@ -142,7 +127,7 @@ std::shared_ptr<const ParsedPrivateProfile> LoadProfile(const std::string& path)
     {
         std::lock_guard lock(CacheMutex);
         const auto it = Cache.find(path);
-        if (it != Cache.end() && SameFile(it->second, info))
+        if (it != Cache.end() && it->second.Stamp == stamp)
             return it->second.Profile;
     }
     std::string content;
@@ -150,7 +135,7 @@ std::shared_ptr<const ParsedPrivateProfile> LoadProfile(const std::string& path)
         return nullptr;
     auto profile = std::make_shared<const ParsedPrivateProfile>(Parse(content));
     std::lock_guard lock(CacheMutex);
-    Cache[path] = CacheEntry{info.st_dev, info.st_ino, info.st_size, info.st_mtim, profile};
+    Cache[path] = CacheEntry{stamp, profile};
     return profile;
 }
 
@@ -193,108 +178,6 @@ long long ParseProfileInteger(const std::string& text) {
     const auto word = static_cast<std::uint32_t>(value);
     return negative ? -static_cast<long long>(static_cast<std::int32_t>(word))
                     : static_cast<std::int32_t>(word);
-}
-
-constexpr std::size_t TemporarySuffixLength = 6;
-constexpr int MaximumLinkDepth = 40;
-
-std::string DirectoryOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-}
-
-// The file a write replaces: the end of a chain of links, so that a linked
-// settings file keeps its link and its target gets the values. Empty for a loop.
-std::string ReplacementTarget(const std::string& path) {
-    std::string current = path;
-    for (int depth = 0; depth < MaximumLinkDepth; ++depth) {
-        struct stat info {};
-        if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
-            return current;
-        std::vector<char> buffer(PATH_MAX);
-        const ssize_t length = ::readlink(current.c_str(), buffer.data(), buffer.size() - 1);
-        if (length <= 0)
-            return {};
-        std::string target(buffer.data(), static_cast<std::size_t>(length));
-        current = target.front() == '/' ? target : DirectoryOf(current) + "/" + target;
-    }
-    return {};
-}
-
-bool IsTemporarySuffix(const std::string& suffix) {
-    return suffix.size() == TemporarySuffixLength &&
-           std::all_of(suffix.begin(), suffix.end(), [](unsigned char c) { return std::isalnum(c) != 0; });
-}
-
-std::string TemporarySuffix() {
-    static constexpr char Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    static std::mutex guard;
-    static std::mt19937 random{std::random_device{}()};
-    std::lock_guard lock(guard);
-    std::uniform_int_distribution<std::size_t> pick(0, sizeof Alphabet - 2);
-    std::string suffix(TemporarySuffixLength, 'A');
-    for (char& c : suffix)
-        c = Alphabet[pick(random)];
-    return suffix;
-}
-
-bool WriteAll(int fd, const std::string& content) {
-    std::size_t written = 0;
-    while (written < content.size()) {
-        const ssize_t n = ::write(fd, content.data() + written, content.size() - written);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        written += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// Gives the unnamed, complete file a temporary name beside the target.
-bool LinkUnnamed(const UniqueFd& fd, const std::string& target, std::string& temporary) {
-    const std::string source = "/proc/self/fd/" + std::to_string(fd.Get());
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary = target + "." + TemporarySuffix();
-        if (::linkat(AT_FDCWD, source.c_str(), AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW) == 0)
-            return true;
-        if (errno != EEXIST)
-            return false;
-    }
-    return false;
-}
-
-// The new content is written into a file without a name where the file system
-// allows it, so that a crash while writing leaves nothing behind; it gets a
-// temporary name only for the rename over the target.
-bool WriteAtomically(const std::string& path, const std::string& content, mode_t mode) {
-    const std::string target = ReplacementTarget(path);
-    if (target.empty())
-        return false;
-    const std::string directory = DirectoryOf(target);
-    std::string temporary;
-    UniqueFd fd(::open(directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
-    const bool unnamed = fd.IsValid();
-    if (!unnamed) {
-        std::string pattern = target + ".XXXXXX";
-        fd.Reset(::mkostemp(pattern.data(), O_CLOEXEC));
-        if (!fd.IsValid())
-            return false;
-        temporary = pattern;
-    }
-    bool ok = ::fchmod(fd.Get(), mode) == 0 && WriteAll(fd.Get(), content) && ::fsync(fd.Get()) == 0;
-    if (ok && unnamed)
-        ok = LinkUnnamed(fd, target, temporary);
-    fd.Reset();
-    if (!ok || ::rename(temporary.c_str(), target.c_str()) != 0) {
-        if (!temporary.empty())
-            ::unlink(temporary.c_str());
-        return false;
-    }
-    UniqueFd dir(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.IsValid())
-        ::fsync(dir.Get());
-    return true;
 }
 
 } // namespace
@@ -392,13 +275,9 @@ bool WritePrivateProfileStrings(const std::string& section,
             return false;
 
     std::string content;
-    struct stat info {};
-    mode_t mode = 0644;
-    if (::stat(path.c_str(), &info) == 0) {
-        if (!ReadFileContent(path, MaximumProfileSize, content))
-            return false;
-        mode = info.st_mode & 07777;
-    }
+    if (StampOfProfileFile(path).Kind != ProfileFileKind::Missing &&
+        !ReadFileContent(path, MaximumProfileSize, content))
+        return false;
     const bool crlf = content.find("\r\n") != std::string::npos;
     std::vector<std::string> lines = SplitLines(content);
     for (const auto& [key, value] : keysAndValues)
@@ -408,7 +287,7 @@ bool WritePrivateProfileStrings(const std::string& section,
     const char* ending = crlf ? "\r\n" : "\n";
     for (const auto& line : lines)
         output += line + ending;
-    return WriteAtomically(path, output, mode);
+    return ReplaceProfileFile(path, output);
 }
 
 bool WritePrivateProfileString(const std::string& section, const std::string& key, const std::string& value,
@@ -416,24 +295,21 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
     return WritePrivateProfileStrings(section, {{key, value}}, path);
 }
 
-void RemoveLeftoverReplacements(const std::string& path) {
-    const std::string target = ReplacementTarget(path);
-    if (target.empty())
-        return;
-    const std::string prefix = target.substr(target.rfind('/') + 1) + ".";
-    const std::unique_ptr<DIR, int (*)(DIR*)> folder(::opendir(DirectoryOf(target).c_str()), ::closedir);
-    if (!folder)
-        return;
-    while (const dirent* entry = ::readdir(folder.get())) {
-        const std::string name = entry->d_name;
-        if (name.size() != prefix.size() + TemporarySuffixLength || name.rfind(prefix, 0) != 0 ||
-            !IsTemporarySuffix(name.substr(prefix.size())))
-            continue;
-        struct stat info {};
-        if (::fstatat(::dirfd(folder.get()), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-            S_ISREG(info.st_mode))
-            ::unlinkat(::dirfd(folder.get()), name.c_str(), 0);
-    }
+bool IsTemporarySuffix(const std::string& suffix) {
+    return suffix.size() == TemporarySuffixLength &&
+           std::all_of(suffix.begin(), suffix.end(), [](unsigned char c) { return std::isalnum(c) != 0; });
+}
+
+std::string TemporarySuffix() {
+    static constexpr char Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    static std::mutex guard;
+    static std::mt19937 random{std::random_device{}()};
+    std::lock_guard lock(guard);
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof Alphabet - 2);
+    std::string suffix(TemporarySuffixLength, 'A');
+    for (char& c : suffix)
+        c = Alphabet[pick(random)];
+    return suffix;
 }
 
 void ClearPrivateProfileCache() {

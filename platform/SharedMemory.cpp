@@ -10,23 +10,12 @@
 #include <cerrno>
 #include <utility>
 
-MappedView::MappedView(MappedView&& other) noexcept
-    : m_Address(std::exchange(other.m_Address, nullptr)), m_Size(std::exchange(other.m_Size, 0)) {}
-
-MappedView& MappedView::operator=(MappedView&& other) noexcept {
-    if (this != &other) {
-        Reset();
-        m_Address = std::exchange(other.m_Address, nullptr);
-        m_Size = std::exchange(other.m_Size, 0);
-    }
-    return *this;
-}
-
 void MappedView::Reset() {
     if (m_Address != nullptr)
         ::munmap(m_Address, m_Size);
     m_Address = nullptr;
     m_Size = 0;
+    m_Keeper.reset();
 }
 
 namespace {

@@ -31,6 +31,14 @@ SharedMemoryFile SharedMemoryFile::Open(const std::string& name, std::size_t siz
     return file;
 }
 
+bool SharedMemoryFile::IsValid() const {
+    return m_Fd.IsValid();
+}
+
+void SharedMemoryFile::Reset() {
+    m_Fd.Reset();
+}
+
 SharedMemoryFile::Condition SharedMemoryFile::Examine() const {
     struct stat info {};
     if (::fstat(m_Fd.Get(), &info) != 0 || info.st_nlink == 0)

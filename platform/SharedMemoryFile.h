@@ -1,14 +1,17 @@
 #pragma once
 
 #include "platform/SharedMemory.h"
+#ifndef _WIN32
 #include "platform/UniqueFd.h"
+#endif
 
 #include <cstddef>
 #include <string>
 
 // An existing shared-memory area used through its descriptor rather than a
 // mapping: when another process shrinks the area, a transfer comes up short
-// instead of killing this process with SIGBUS.
+// instead of killing this process with SIGBUS. A Windows file mapping cannot
+// shrink or lose its name while it is open, so there it is simply mapped.
 class SharedMemoryFile {
 public:
     enum class Condition { Whole, Shrunk, Removed };
@@ -17,8 +20,8 @@ public:
     // `size` is refused.
     static SharedMemoryFile Open(const std::string& name, std::size_t size, SharedMemoryStatus& status);
 
-    bool IsValid() const { return m_Fd.IsValid(); }
-    void Reset() { m_Fd.Reset(); }
+    bool IsValid() const;
+    void Reset();
     // Removed: its name no longer leads to it (unlinked, perhaps created anew).
     Condition Examine() const;
     // Bytes the area holds now.
@@ -29,6 +32,10 @@ public:
     bool Write(const void* source, std::size_t length, std::size_t offset) const;
 
 private:
+#ifdef _WIN32
+    MappedView m_View;
+#else
     UniqueFd m_Fd;
+#endif
     std::size_t m_Size = 0;
 };

@@ -32,7 +32,7 @@ void SetSettingsFilePath(const std::string& path) {
 std::string ProgramDirectory() {
     const std::string settings = SettingsFilePath();
     if (settings.empty())
-        return "/";
+        return FallbackFolder;
     return DirectoryPart(settings);
 }
 

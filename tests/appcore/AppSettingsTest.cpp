@@ -20,8 +20,10 @@ protected:
 
 TEST(SettingsFilePath, SitsBesideTheProgramWithItsName) {
     SetSettingsFilePath("");
-    EXPECT_EQ(SettingsFilePath(), ProgramPath() + ".KAVELCFG");
+    // The program's own extension, if it has one, gives way to the settings'.
+    EXPECT_EQ(FileNamePart(SettingsFilePath()), "appcore_tests.KAVELCFG");
     EXPECT_EQ(ProgramDirectory(), DirectoryPart(ProgramPath()));
+    EXPECT_EQ(DirectoryPart(SettingsFilePath()), DirectoryPart(ProgramPath()));
 }
 
 TEST_F(AppSettingsTest, AMissingFileOrAFolderGivesTheDefaults) {

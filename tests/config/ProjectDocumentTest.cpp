@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <filesystem>
 
 namespace {
@@ -36,9 +34,6 @@ TEST(OpenProjectDocument, LoadsRegularFilesUpToSixtyFourMegabytes) {
     std::filesystem::resize_file(big, 64 * 1024 * 1024 + 1);
     EXPECT_FALSE(OpenProjectDocument(big, document));
     EXPECT_FALSE(document.first_child()) << "a failed load leaves no stale tree";
-    const std::string fifo = folder.File("fifo.ADPXML");
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    EXPECT_FALSE(OpenProjectDocument(fifo, document)) << "a pipe is never waited for";
     EXPECT_FALSE(OpenProjectDocument(folder.Path(), document));
     EXPECT_FALSE(OpenProjectDocument(folder.File("missing"), document));
 }

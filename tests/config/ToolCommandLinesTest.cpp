@@ -4,8 +4,6 @@
 #include "platform/Paths.h"
 #include "tests/config/ConfigTestSupport.h"
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 
@@ -16,6 +14,12 @@ using Strings = std::vector<std::string>;
 constexpr COLORREF White = Rgb(255, 255, 255);
 constexpr COLORREF Black = Rgb(0, 0, 0);
 constexpr COLORREF Red = Rgb(255, 0, 0);
+const std::string TestTool = std::string("KavelTestApplication") + ExecutableSuffix;
+
+// A folder and what follows it, as the tool's command line joins them.
+std::string Joined(const std::string& folder, const std::string& rest) {
+    return folder + PathSeparator + rest;
+}
 
 class PrepareToolSlotsTest : public ConfigTest {
 protected:
@@ -99,8 +103,8 @@ TEST_F(PrepareToolSlotsTest, AProgramIsCheckedAndStartedExactlyAsWritten) {
     const ToolSlot& slot = Prepare({folder, "run", "\"a b\" @PROJECT_PATH"}, 5);
     EXPECT_EQ(slot.Defined, 1);
     EXPECT_EQ(slot.Runnable, 1) << "the parameters are no part of the check";
-    EXPECT_EQ(slot.CommandLine, folder + "/run \"a b\" /proj");
-    EXPECT_EQ(slot.Program, folder + "/run");
+    EXPECT_EQ(slot.CommandLine, folder + PathSeparator + "run \"a b\" /proj");
+    EXPECT_EQ(slot.Program, folder + PathSeparator + "run");
     EXPECT_EQ(slot.Arguments, (Strings{"a b", "/proj"}));
     ExpectRow(6, "0", slot.CommandLine, White, Black);
     ExpectRow(1, "", "", White, Black);
@@ -112,13 +116,13 @@ TEST_F(PrepareToolSlotsTest, AProgramIsCheckedAndStartedExactlyAsWritten) {
         EXPECT_EQ(absent.Defined, 1);
         EXPECT_EQ(absent.Runnable, 0);
         EXPECT_EQ(absent.CallCount.load(), 0u);
-        ExpectRow(16, "0", folder + "/" + missing + " -v", Red, White);
+        ExpectRow(16, "0", folder + PathSeparator + missing + " -v", Red, White);
     }
 }
 
 TEST_F(PrepareToolSlotsTest, AnEmptyPathMeansTheProgramsOwnFolder) {
-    const std::string name = "config-tests-tool-" + std::to_string(::getpid());
-    const std::string beside = DirectoryPart(ProgramPath()) + "/" + name;
+    const std::string name = UniqueName("config-tests-tool");
+    const std::string beside = DirectoryPart(ProgramPath()) + PathSeparator + name;
     std::ofstream(beside) << "x";
     const ToolSlot& slot = Prepare({"", name, ""});
     std::filesystem::remove(beside);
@@ -134,24 +138,24 @@ TEST_F(PrepareToolSlotsTest, NoPathCheckInPathOrToolSwitchesTheCheckOff) {
     ExpectRow(1, "0", "notepad", White, Black);
 
     const ToolSlot& inTool = Prepare({"/nowhere", "@NO_PATHCHECKrun@NO_PATHCHECK", ""});
-    EXPECT_EQ(inTool.CommandLine, "/nowhere/run") << "the separator is still inserted";
+    EXPECT_EQ(inTool.CommandLine, Joined("/nowhere", "run")) << "the separator is still inserted";
     EXPECT_EQ(inTool.Runnable, 1);
 
     const ToolSlot& inParameters = Prepare({"/nowhere", "run", "@NO_PATHCHECK x"});
-    EXPECT_EQ(inParameters.CommandLine, "/nowhere/run @NO_PATHCHECK x");
+    EXPECT_EQ(inParameters.CommandLine, Joined("/nowhere", "run @NO_PATHCHECK x"));
     EXPECT_EQ(inParameters.Runnable, 0);
     ExpectRow(1, "0", inParameters.CommandLine, Red, White);
 }
 
 TEST_F(PrepareToolSlotsTest, EachPassReplacesItsOwnPlaceholders) {
     const ToolSlot& test = Prepare({"@KAVEL_PATH", "@TEST_TOOL_CFG", "@TEST_TOOL_CFG @IP_ADDR @temp_path"});
-    EXPECT_EQ(test.Program, m_Folder.Path() + "/KavelTestApplication");
+    EXPECT_EQ(test.Program, Joined(m_Folder.Path(), TestTool));
     EXPECT_EQ(test.Arguments, (Strings{"@TEST_TOOL_CFG", "10.0.0.1", "@temp_path"}));
 
-    EXPECT_EQ(Prepare({"/opt/@IP_ADDR", "t", ""}).CommandLine, "/opt/@IP_ADDR/t");
+    EXPECT_EQ(Prepare({"/opt/@IP_ADDR", "t", ""}).CommandLine, Joined("/opt/@IP_ADDR", "t"));
     const ToolSlot& address = Prepare({"/opt/@IP_ADDR", "t", "@IP_ADDR @PROJECT_PATH"});
-    EXPECT_EQ(address.Program, "/opt/@IP_ADDR/t") << "started as it was checked";
-    EXPECT_EQ(address.CommandLine, "/opt/@IP_ADDR/t 10.0.0.1 /proj") << "shown as it is started";
+    EXPECT_EQ(address.Program, Joined("/opt/@IP_ADDR", "t")) << "started as it was checked";
+    EXPECT_EQ(address.CommandLine, Joined("/opt/@IP_ADDR", "t 10.0.0.1 /proj")) << "shown as it is started";
 
     m_Paths.TempPath.clear();
     EXPECT_EQ(Prepare({"@NO_PATHCHECK", "t", "[@TEMP_PATH] @IP_ADDRESS"}).CommandLine, "t [] 10.0.0.1ESS");
@@ -166,7 +170,7 @@ TEST_F(PrepareToolSlotsTest, PlaceholdersAreReplacedInTheirOrderWithoutRescannin
     const std::string all = "@KAVEL_PATH|@SUMMARY_PATH|@BIN_PATH|@REL2BIN_PATH|@TEMP_PATH|@PROJECT_PATH";
     const std::string replaced =
         m_Folder.Path() + "|/s//b/@SUMMARY_PATH/bin|/b/@SUMMARY_PATH/bin|/b|/t/@KAVEL_PATH@TEMP_PATH";
-    EXPECT_EQ(Prepare({"@NO_PATHCHECK", all, ""}).Program, replaced + "|/p/KavelTestApplication@IP_ADDR");
+    EXPECT_EQ(Prepare({"@NO_PATHCHECK", all, ""}).Program, replaced + "|/p/" + TestTool + "@IP_ADDR");
     const ToolSlot& parameters = Prepare({"@NO_PATHCHECK", "t", all});
     EXPECT_EQ(parameters.CommandLine, "t " + replaced + "|/p/@TEST_TOOL_CFG10.0.0.1");
     EXPECT_EQ(parameters.Arguments, Strings{replaced + "|/p/@TEST_TOOL_CFG10.0.0.1"});
