@@ -10,12 +10,15 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <system_error>
 
 namespace {
+
+constexpr auto BatchInterval = std::chrono::milliseconds(20);
 
 const char* OutcomeName(RunOutcome outcome) {
     switch (outcome) {
@@ -111,49 +114,73 @@ void RunHistory::WriteRecords() {
         m_Lost += std::exchange(m_Dropped, 0);
         m_Writing = true;
         lock.unlock();
-        for (const std::string& line : lines) {
-            std::string error;
-            if (WriteLine(line, error)) {
-                Report(false, {}, m_Lost);
-                m_Lost = 0;
-            } else {
-                Report(true, error, 0);
-                ++m_Lost;
-            }
+        std::string error;
+        const std::size_t lost = WriteLines(lines, error);
+        if (lost == 0) {
+            Report(false, {}, m_Lost);
+            m_Lost = 0;
+        } else {
+            Report(true, error, 0);
+            m_Lost += lost;
         }
         lock.lock();
         m_Writing = false;
         m_Changed.notify_all();
+        // Runs of the next moments are written in one go.
+        m_Changed.wait_for(lock, BatchInterval, [this] { return m_Stop; });
     }
 }
 
-bool RunHistory::WriteLine(const std::string& line, std::string& error) {
+std::size_t RunHistory::WriteLines(const std::deque<std::string>& lines, std::string& error) {
     struct stat info {};
     // A file removed or replaced under us is written afresh under its name.
     if (m_File.IsValid() && (::fstat(m_File.Get(), &info) != 0 || info.st_nlink == 0))
         m_File.Reset();
     if (!m_File.IsValid()) {
         m_File = OpenRegularFile(m_Path, O_WRONLY | O_APPEND, error);
-        if (!m_File.IsValid())
-            return false;
-        if (::fstat(m_File.Get(), &info) != 0) {
+        if (m_File.IsValid() && ::fstat(m_File.Get(), &info) != 0) {
             error = LastErrorReason();
             m_File.Reset();
-            return false;
         }
+        if (!m_File.IsValid())
+            return lines.size();
     }
-    if (info.st_size > 0 && static_cast<std::uintmax_t>(info.st_size) + line.size() > m_Limits.FileBytes &&
-        !Rotate(error))
+    auto size = static_cast<std::uintmax_t>(info.st_size);
+    // Whole lines in one write each block: other writers of the file (a second
+    // observer) never split a line.
+    std::string block;
+    const auto flush = [&] {
+        if (block.empty())
+            return true;
+        const ssize_t written = ::write(m_File.Get(), block.data(), block.size());
+        if (written == static_cast<ssize_t>(block.size())) {
+            size += block.size();
+            block.clear();
+            return true;
+        }
+        error = written < 0 ? LastErrorReason() : "the disk is full";
+        // A partial line would spoil the next: cut it off again.
+        if (written > 0)
+            (void)!::ftruncate(m_File.Get(), static_cast<off_t>(size));
         return false;
-    // One write per line: other writers of the file (a second observer) never split it.
-    const ssize_t written = ::write(m_File.Get(), line.data(), line.size());
-    if (written == static_cast<ssize_t>(line.size()))
-        return true;
-    error = written < 0 ? LastErrorReason() : "the disk is full";
-    // A partial line would spoil the next: cut it off again.
-    if (written > 0 && ::fstat(m_File.Get(), &info) == 0)
-        (void)!::ftruncate(m_File.Get(), info.st_size - written);
-    return false;
+    };
+    std::size_t done = 0; // lines written, or in the block
+    for (const std::string& line : lines) {
+        const std::uintmax_t after = size + block.size() + line.size();
+        if (size + block.size() > 0 && after > m_Limits.FileBytes) {
+            const std::size_t pending = std::count(block.begin(), block.end(), '\n');
+            if (!flush())
+                return lines.size() - (done - pending);
+            if (!Rotate(error))
+                return lines.size() - done;
+            size = 0;
+        }
+        block += line;
+        ++done;
+    }
+    if (!flush())
+        return static_cast<std::size_t>(std::count(block.begin(), block.end(), '\n'));
+    return 0;
 }
 
 // runs.jsonl.(n-1) becomes runs.jsonl.n, the oldest goes, runs.jsonl starts empty.

@@ -38,7 +38,8 @@ public:
 
 private:
     void WriteRecords();
-    bool WriteLine(const std::string& line, std::string& error);
+    // The number of lines that could not be written.
+    std::size_t WriteLines(const std::deque<std::string>& lines, std::string& error);
     bool Rotate(std::string& error);
     void Report(bool failed, const std::string& reason, std::uint64_t lost);
 

@@ -26,6 +26,7 @@ constexpr std::uint64_t WakeKey = std::numeric_limits<std::uint64_t>::max();
 constexpr std::size_t ReadChunk = 64 * 1024;
 // Reads of one pipe before the others get their turn.
 constexpr int ReadsPerTurn = 16;
+constexpr auto BatchInterval = std::chrono::milliseconds(20);
 
 bool WriteAll(int fd, const char* data, std::size_t length) {
     while (length > 0) {
@@ -255,32 +256,40 @@ void ToolOutputCapture::WriteFiles() {
         }
         m_Writing = false;
         m_Changed.notify_all();
+        // Output of the next moments goes in one write per slot, not one per read.
+        m_Changed.wait_for(lock, BatchInterval, [this] { return m_Stop; });
     }
 }
 
 // Only the writer thread touches a slot's file.
 void ToolOutputCapture::WriteSlot(int bit, Slot& slot, const std::string& data, bool restart, bool idle) {
+    if (data.empty() && !restart && !(idle && slot.FileBytes > m_KeptBytes))
+        return;
     struct stat info {};
     // A file removed or replaced under us is written afresh under its name.
     if (slot.File.IsValid() && (::fstat(slot.File.Get(), &info) != 0 || info.st_nlink == 0))
         slot.File.Reset();
-    if (!slot.File.IsValid() && !OpenFile(bit, slot, restart))
-        return;
-    if (restart && ::ftruncate(slot.File.Get(), 0) != 0) {
-        ReportWrite(bit, true, LastErrorReason());
-        slot.File.Reset();
-        return;
+    if (!slot.File.IsValid()) {
+        if (!OpenFile(bit, slot, restart) || ::fstat(slot.File.Get(), &info) != 0)
+            return;
+    }
+    slot.FileBytes = static_cast<std::size_t>(info.st_size);
+    if (restart) {
+        if (::ftruncate(slot.File.Get(), 0) != 0) {
+            ReportWrite(bit, true, LastErrorReason());
+            slot.File.Reset();
+            return;
+        }
+        slot.FileBytes = 0;
     }
     if (!WriteAll(slot.File.Get(), data.data(), data.size())) {
         ReportWrite(bit, true, LastErrorReason());
         slot.File.Reset();
         return;
     }
-    if (::fstat(slot.File.Get(), &info) != 0)
-        return;
-    const auto size = static_cast<std::size_t>(info.st_size);
+    slot.FileBytes += data.size();
     // Some slack while a tool writes, so that a flood does not copy the file per read.
-    if (size > m_KeptBytes + m_KeptBytes / 4 || (idle && size > m_KeptBytes)) {
+    if (slot.FileBytes > m_KeptBytes + m_KeptBytes / 4 || (idle && slot.FileBytes > m_KeptBytes)) {
         if (!TrimFile(bit, slot))
             return;
     }
@@ -335,6 +344,7 @@ bool ToolOutputCapture::TrimFile(int bit, Slot& slot) {
         return false;
     }
     slot.File = std::move(file);
+    slot.FileBytes = kept.size();
     return true;
 }
 

@@ -52,6 +52,7 @@ private:
         std::string Pending;  // read, not yet written
         bool Restart = false; // Pending lost its front: what the file holds is older still
         UniqueFd File;
+        std::size_t FileBytes = 0;
         int OpenPipes = 0;
         bool Settle = false; // the last open pipe has closed: bring the file to its size
         bool WriteFailed = false;
