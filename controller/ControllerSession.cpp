@@ -3,6 +3,7 @@
 #include "app/core/SystemMessage.h"
 #include "controller/access/ControllerAccessLibrary.h"
 #include "device/DeviceDescription.h"
+#include "platform/LibraryFunction.h"
 #include "platform/Paths.h"
 #include "platform/ProgramTemp.h"
 
@@ -15,11 +16,6 @@
 #include <cstring>
 #include <exception>
 #include <vector>
-
-// Not one of the six functions every access library offers: referenced weakly.
-extern "C" int32_t _CDDLG_HighspeedImageSizesTCPIP(int32_t* inputSize, int32_t* outputSize,
-                                                   double requestTimeout, char* errorText)
-    __attribute__((weak));
 
 namespace {
 
@@ -198,17 +194,20 @@ int ControllerSession::CloseHighspeedPort() {
 
 ControllerSession::ImageSizes ControllerSession::ControllerImageSizes(std::uint32_t& inputSize,
                                                                       std::uint32_t& outputSize) {
-    // Weak: a stand-in library without this function still loads.
-    if (&_CDDLG_HighspeedImageSizesTCPIP == nullptr)
+    // Not one of the six functions every access library offers: a stand-in
+    // library without it still loads.
+    using ImageSizesFunction = std::int32_t (*)(std::int32_t*, std::int32_t*, double, char*);
+    const auto imageSizes = reinterpret_cast<ImageSizesFunction>(
+        LibraryFunction("ControllerAccessLibrary", "_CDDLG_HighspeedImageSizesTCPIP"));
+    if (imageSizes == nullptr)
         return ImageSizes::NotOffered;
     ImageSizes result = ImageSizes::Failed;
     CatchText([&] {
         ErrorTextBuffer errorText{};
         std::int32_t input = 0;
         std::int32_t output = 0;
-        if (_CDDLG_HighspeedImageSizesTCPIP(&input, &output, HighspeedRequestTimeout, errorText.data()) !=
-                0 ||
-            input < 0 || output < 0) {
+        if (imageSizes(&input, &output, HighspeedRequestTimeout, errorText.data()) != 0 || input < 0 ||
+            output < 0) {
             AddLibraryError(errorText);
             return;
         }

@@ -1,5 +1,6 @@
 #include "platform/ProfileFiles.h"
 
+#include "platform/FileReplacementWindows.h"
 #include "platform/Paths.h"
 #include "platform/PrivateProfile.h"
 #include "platform/UniqueHandle.h"
@@ -10,44 +11,10 @@
 namespace {
 
 constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-// About two seconds of readers holding the file before a write gives up.
-constexpr int ReplaceAttempts = 2100;
 
 std::string FolderOf(const std::string& path) {
     const std::string folder = DirectoryPart(path);
     return folder.empty() ? "." : folder;
-}
-
-bool WriteAll(HANDLE file, const std::string& content) {
-    std::size_t written = 0;
-    while (written < content.size()) {
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(content.size() - written, 1u << 20));
-        DWORD put = 0;
-        if (!::WriteFile(file, content.data() + written, chunk, &put, nullptr) || put == 0)
-            return false;
-        written += put;
-    }
-    return true;
-}
-
-// A new file beside the target, under a name nobody else uses, holding the content.
-bool WriteReplacement(const std::string& target, const std::string& content, std::wstring& temporary) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary = WideText(target + "." + TemporarySuffix());
-        UniqueHandle file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file.IsValid()) {
-            if (::GetLastError() == ERROR_FILE_EXISTS)
-                continue;
-            return false;
-        }
-        const bool ok = WriteAll(file.Get(), content) && ::FlushFileBuffers(file.Get());
-        file.Reset();
-        if (!ok)
-            ::DeleteFileW(temporary.c_str());
-        return ok;
-    }
-    return false;
 }
 
 // A search handle is closed with FindClose, not CloseHandle.
@@ -88,29 +55,8 @@ ProfileFileStamp StampOfProfileFile(const std::string& path) {
 }
 
 bool ReplaceProfileFile(const std::string& path, const std::string& content) {
-    std::wstring temporary;
-    if (!WriteReplacement(path, content, temporary))
-        return false;
-    const std::wstring target = WideText(path);
-    // The rename is atomic: a reader finds the old file or the new one. It is
-    // refused while someone has the target open, which readers do only briefly.
-    // (ReplaceFileW would keep more of the old file's metadata, but under Wine it
-    // leaves the name missing for a moment.)
-    for (int attempt = 0; attempt < ReplaceAttempts; ++attempt) {
-        if (::MoveFileExW(temporary.c_str(), target.c_str(),
-                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            return true;
-        const DWORD error = ::GetLastError();
-        if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION)
-            break;
-        // A reader holds it for microseconds: yield first, then sleep.
-        if (attempt < 100)
-            ::SwitchToThread();
-        else
-            ::Sleep(1);
-    }
-    ::DeleteFileW(temporary.c_str());
-    return false;
+    std::string error;
+    return ReplaceFileWhole(path, ".", content, error);
 }
 
 void RemoveLeftoverReplacements(const std::string& path) {

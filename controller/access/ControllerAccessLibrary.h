@@ -13,7 +13,13 @@
 extern "C" {
 #endif
 
+#if defined(_WIN32) && defined(CDDLG_BUILDING)
+#define CDDLG_API __declspec(dllexport)
+#elif defined(_WIN32)
+#define CDDLG_API __declspec(dllimport)
+#else
 #define CDDLG_API __attribute__((visibility("default")))
+#endif
 
 /* Sizes of the caller's buffers. */
 #define CDDLG_ERROR_TEXT_SIZE 1024

@@ -97,7 +97,7 @@ bool TcpConnection::Connect(const std::string& host, std::uint16_t port, std::ch
         // Requests are small and answered at once: never hold them back.
         const int on = 1;
         ::setsockopt(fd.Get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-        m_Fd = std::move(fd);
+        m_Socket = std::move(fd);
         error.clear();
         return true;
     }
@@ -108,7 +108,7 @@ TransferResult TcpConnection::SendAll(const unsigned char* data, std::size_t len
                                       std::string& error) {
     std::size_t done = 0;
     while (done < length) {
-        const ssize_t sent = ::send(m_Fd.Get(), data + done, length - done, MSG_NOSIGNAL | MSG_DONTWAIT);
+        const ssize_t sent = ::send(m_Socket.Get(), data + done, length - done, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (sent > 0) {
             done += static_cast<std::size_t>(sent);
             continue;
@@ -117,7 +117,7 @@ TransferResult TcpConnection::SendAll(const unsigned char* data, std::size_t len
             continue;
         if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             int errorNumber = 0;
-            if (!WaitReady(m_Fd.Get(), POLLOUT, deadline, errorNumber)) {
+            if (!WaitReady(m_Socket.Get(), POLLOUT, deadline, errorNumber)) {
                 error = errorNumber == ETIMEDOUT
                             ? "the controller took no request within the time allowed"
                             : "cannot send to the controller: " + PlainErrorText(errorNumber);
@@ -137,7 +137,7 @@ TransferResult TcpConnection::ReceiveAll(unsigned char* data, std::size_t length
                                          std::string& error) {
     std::size_t done = 0;
     while (done < length) {
-        const ssize_t received = ::recv(m_Fd.Get(), data + done, length - done, MSG_DONTWAIT);
+        const ssize_t received = ::recv(m_Socket.Get(), data + done, length - done, MSG_DONTWAIT);
         if (received > 0) {
             done += static_cast<std::size_t>(received);
             continue;
@@ -150,7 +150,7 @@ TransferResult TcpConnection::ReceiveAll(unsigned char* data, std::size_t length
             continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK) {
             int errorNumber = 0;
-            if (!WaitReady(m_Fd.Get(), POLLIN, deadline, errorNumber)) {
+            if (!WaitReady(m_Socket.Get(), POLLIN, deadline, errorNumber)) {
                 error = errorNumber == ETIMEDOUT
                             ? "no answer from the controller within the time allowed"
                             : "cannot receive from the controller: " + PlainErrorText(errorNumber);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/UniqueFd.h"
+#include "platform/UniqueSocket.h"
 
 #include <chrono>
 #include <cstddef>
@@ -23,9 +23,9 @@ public:
     TransferResult SendAll(const unsigned char* data, std::size_t length, Deadline deadline,
                            std::string& error);
     TransferResult ReceiveAll(unsigned char* data, std::size_t length, Deadline deadline, std::string& error);
-    void Close() { m_Fd.Reset(); }
-    bool IsOpen() const { return m_Fd.IsValid(); }
+    void Close() { m_Socket.Reset(); }
+    bool IsOpen() const { return m_Socket.IsValid(); }
 
 private:
-    UniqueFd m_Fd;
+    UniqueSocket m_Socket;
 };

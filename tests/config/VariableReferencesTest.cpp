@@ -1,6 +1,7 @@
 #include "config/VariableReferences.h"
 #include "config/EventConfiguration.h"
 #include "controller/ControllerSession.h"
+#include "platform/Paths.h"
 #include "tests/config/ConfigTestSupport.h"
 
 namespace {
@@ -79,7 +80,8 @@ TEST_F(LoadVariableReferencesTest, EachFailureHasItsCodeAndLine) {
     EXPECT_EQ(m_Sink.Lines(), (std::vector<std::string>{
                                   "Error ! Data of acknowledge variable are not available in summary !",
                                   "Error ! Data of event variable are not available in summary !",
-                                  "Error ! Summary file " + m_Folder.File("missing.sta") + " was not found !",
+                                  "Error ! Summary file " + m_Folder.Path() + PathSeparator + "missing.sta" +
+                                      " was not found !",
                                   "Error ! Summary file  was not found !",
                                   "Unknown error Gbl_LoadVarReferences !",
                               }));
