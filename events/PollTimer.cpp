@@ -1,15 +1,10 @@
 #include "events/PollTimer.h"
 
-#include "platform/UniqueFd.h"
-
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <sys/prctl.h>
-#include <sys/timerfd.h>
+#include "events/DeadlineTimer.h"
 
 #include <atomic>
-#include <cerrno>
-#include <ctime>
+#include <chrono>
+#include <memory>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -17,33 +12,12 @@
 
 namespace {
 
-constexpr std::int64_t NanosecondsPerMillisecond = 1'000'000;
-constexpr std::int64_t NanosecondsPerSecond = 1'000'000'000;
+using Clock = std::chrono::steady_clock;
 
-std::int64_t MonotonicNow() {
-    timespec now{};
-    ::clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<std::int64_t>(now.tv_sec) * NanosecondsPerSecond + now.tv_nsec;
-}
-
-bool ArmAt(int timer, std::int64_t deadline) {
-    itimerspec expiry{};
-    expiry.it_value.tv_sec = static_cast<time_t>(deadline / NanosecondsPerSecond);
-    expiry.it_value.tv_nsec = static_cast<long>(deadline % NanosecondsPerSecond);
-    return ::timerfd_settime(timer, TFD_TIMER_ABSTIME, &expiry, nullptr) == 0;
-}
-
-void Drain(int fd) {
-    std::uint64_t count = 0;
-    [[maybe_unused]] const ssize_t got = ::read(fd, &count, sizeof count);
-}
-
-// One timer thread with its descriptors: a timer on the monotonic clock armed to
-// each absolute deadline, and an event that wakes it at once when it is stopped.
+// One timer thread with the timer it sleeps on.
 struct TimerThread {
     std::thread Thread;
-    UniqueFd Timer;
-    UniqueFd StopEvent;
+    std::unique_ptr<DeadlineTimer> Timer;
 };
 
 class PollTimerState {
@@ -51,11 +25,10 @@ public:
     ~PollTimerState() {
         Stop();
         // Only a thread that stopped its own timer and then ended the program is
-        // left; its descriptors go with the process.
+        // left; its handles go with the process.
         for (TimerThread& retired : m_Retired) {
             retired.Thread.detach();
-            retired.Timer.Release();
-            retired.StopEvent.Release();
+            [[maybe_unused]] DeadlineTimer* kept = retired.Timer.release();
         }
     }
 
@@ -74,8 +47,7 @@ public:
             if (m_Started) {
                 m_TimerId.store(0, std::memory_order_release);
                 m_Started = false;
-                const std::uint64_t one = 1;
-                [[maybe_unused]] const ssize_t put = ::write(m_Current.StopEvent.Get(), &one, sizeof one);
+                m_Current.Timer->Stop();
                 m_Retired.push_back(std::move(m_Current));
             }
             TakeRetired(threads);
@@ -92,19 +64,18 @@ private:
             return false;
         TakeRetired(finished);
         TimerThread next;
-        next.Timer.Reset(::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC));
-        next.StopEvent.Reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-        if (!next.Timer.IsValid() || !next.StopEvent.IsValid())
+        next.Timer = std::make_unique<DeadlineTimer>();
+        if (!next.Timer->IsValid())
             return false;
         if (++m_LastId == 0)
             ++m_LastId;
         const std::uint32_t id = m_LastId;
-        const std::int64_t period = static_cast<std::int64_t>(periodMs) * NanosecondsPerMillisecond;
-        const std::int64_t firstDeadline = MonotonicNow() + period;
+        const Clock::duration period = std::chrono::milliseconds(periodMs);
+        const Clock::time_point firstDeadline = Clock::now() + period;
         m_TimerId.store(id, std::memory_order_release);
         try {
             next.Thread = std::thread(&PollTimerState::Run, this, id, period, firstDeadline, cycle, argument,
-                                      next.Timer.Get(), next.StopEvent.Get());
+                                      next.Timer.get());
         } catch (const std::system_error&) {
             m_TimerId.store(0, std::memory_order_release);
             return false;
@@ -130,40 +101,18 @@ private:
 
     bool IsCurrent(std::uint32_t id) const { return m_TimerId.load(std::memory_order_acquire) == id; }
 
-    // Sleeps until the deadline or the stop event, whichever comes first; one
-    // wake-up per period. False when the timer was stopped.
-    bool WaitFor(std::uint32_t id, std::int64_t deadline, int timer, int stopEvent) {
-        if (!ArmAt(timer, deadline))
-            return false;
+    void Run(std::uint32_t id, Clock::duration period, Clock::time_point deadline, void (*cycle)(void*),
+             void* argument, DeadlineTimer* timer) {
+        DeadlineTimer::PrepareThread();
         for (;;) {
-            pollfd descriptors[2] = {{timer, POLLIN, 0}, {stopEvent, POLLIN, 0}};
-            const int ready = ::poll(descriptors, 2, -1);
-            if (!IsCurrent(id) || (ready > 0 && descriptors[1].revents != 0))
-                return false;
-            if (ready > 0 && descriptors[0].revents != 0) {
-                Drain(timer);
-                return true;
-            }
-            if (ready < 0 && errno != EINTR)
-                return false;
-        }
-    }
-
-    void Run(std::uint32_t id, std::int64_t period, std::int64_t deadline, void (*cycle)(void*),
-             void* argument, int timer, int stopEvent) {
-        // The finest wake-up the kernel offers this thread (its default slack is 50 us).
-        ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
-        for (;;) {
-            if (!WaitFor(id, deadline, timer, stopEvent))
-                return;
-            // A tick of a timer that is no longer current is ignored.
-            if (!IsCurrent(id))
+            // One wake-up per period; a tick of a timer that is no longer current is ignored.
+            if (timer->SleepUntil(deadline) != DeadlineTimer::Wake::Deadline || !IsCurrent(id))
                 return;
             if (cycle != nullptr)
                 cycle(argument);
             // Deadlines that passed while the cycle ran are dropped, not queued.
             deadline += period;
-            const std::int64_t now = MonotonicNow();
+            const Clock::time_point now = Clock::now();
             if (deadline <= now)
                 deadline += ((now - deadline) / period + 1) * period;
         }

@@ -2,16 +2,10 @@
 
 #include "app/core/SystemMessage.h"
 #include "events/RunFile.h"
-#include "platform/ErrorText.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <system_error>
@@ -66,8 +60,7 @@ RunHistory::RunHistory(std::string path, Limits limits) : m_Path(std::move(path)
     try {
         m_Writer = std::thread(&RunHistory::WriteRecords, this);
     } catch (const std::system_error& error) {
-        AddMessage("**** The run history " + m_Path +
-                   " is not written: " + ErrorReason(error.code().value()));
+        AddMessage("**** The run history " + m_Path + " is not written: " + error.code().message());
     }
 }
 
@@ -132,36 +125,36 @@ void RunHistory::WriteRecords() {
 }
 
 std::size_t RunHistory::WriteLines(const std::deque<std::string>& lines, std::string& error) {
-    struct stat info {};
     // A file removed or replaced under us is written afresh under its name.
-    if (m_File.IsValid() && (::fstat(m_File.Get(), &info) != 0 || info.st_nlink == 0))
-        m_File.Reset();
-    if (!m_File.IsValid()) {
-        m_File = OpenRegularFile(m_Path, O_WRONLY | O_APPEND, error);
-        if (m_File.IsValid() && ::fstat(m_File.Get(), &info) != 0) {
-            error = LastErrorReason();
-            m_File.Reset();
-        }
-        if (!m_File.IsValid())
+    if (m_File.IsOpen() && !m_File.StillNamed())
+        m_File.Close();
+    std::uint64_t size = 0;
+    if (!m_File.IsOpen()) {
+        m_File = RunFile(m_Path, {}, error);
+        if (!m_File.IsOpen())
             return lines.size();
     }
-    auto size = static_cast<std::uintmax_t>(info.st_size);
+    if (!m_File.Size(size, error)) {
+        m_File.Close();
+        return lines.size();
+    }
     // Whole lines in one write each block: other writers of the file (a second
     // observer) never split a line.
     std::string block;
     const auto flush = [&] {
         if (block.empty())
             return true;
-        const ssize_t written = ::write(m_File.Get(), block.data(), block.size());
-        if (written == static_cast<ssize_t>(block.size())) {
+        std::size_t written = 0;
+        if (m_File.Append(block.data(), block.size(), written, error)) {
             size += block.size();
             block.clear();
             return true;
         }
-        error = written < 0 ? LastErrorReason() : "the disk is full";
         // A partial line would spoil the next: cut it off again.
-        if (written > 0)
-            (void)!::ftruncate(m_File.Get(), static_cast<off_t>(size));
+        if (written > 0) {
+            std::string ignored;
+            m_File.Truncate(size, ignored);
+        }
         return false;
     };
     std::size_t done = 0; // lines written, or in the block
@@ -185,25 +178,22 @@ std::size_t RunHistory::WriteLines(const std::deque<std::string>& lines, std::st
 
 // runs.jsonl.(n-1) becomes runs.jsonl.n, the oldest goes, runs.jsonl starts empty.
 bool RunHistory::Rotate(std::string& error) {
-    m_File.Reset();
+    m_File.Close();
     const auto numbered = [this](int number) { return m_Path + "." + std::to_string(number); };
     const int last = m_Limits.KeptFiles - 1;
+    std::string ignored;
     if (last < 1) {
-        if (::unlink(m_Path.c_str()) != 0 && errno != ENOENT) {
-            error = LastErrorReason();
+        if (!RemoveRunFile(m_Path, error))
             return false;
-        }
     } else {
-        ::unlink(numbered(last).c_str());
+        RemoveRunFile(numbered(last), ignored);
         for (int number = last - 1; number >= 1; --number)
-            ::rename(numbered(number).c_str(), numbered(number + 1).c_str());
-        if (::rename(m_Path.c_str(), numbered(1).c_str()) != 0) {
-            error = LastErrorReason();
+            ReplaceRunFile(numbered(number), numbered(number + 1), ignored);
+        if (!ReplaceRunFile(m_Path, numbered(1), error))
             return false;
-        }
     }
-    m_File = OpenRegularFile(m_Path, O_WRONLY | O_APPEND, error);
-    return m_File.IsValid();
+    m_File = RunFile(m_Path, {}, error);
+    return m_File.IsOpen();
 }
 
 void RunHistory::Report(bool failed, const std::string& reason, std::uint64_t lost) {

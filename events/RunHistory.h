@@ -1,7 +1,7 @@
 #pragma once
 
+#include "events/RunFile.h"
 #include "events/RunRecord.h"
-#include "platform/UniqueFd.h"
 
 #include <condition_variable>
 #include <cstddef>
@@ -52,7 +52,7 @@ private:
     bool m_Writing = false;
     bool m_Stop = false;
     // Writer thread only.
-    UniqueFd m_File;
+    RunFile m_File;
     bool m_Failed = false;
     std::uint64_t m_Lost = 0;
     std::thread m_Writer;

@@ -1,11 +1,13 @@
 #pragma once
 
-#include "platform/UniqueFd.h"
+#include "events/NativeHandle.h"
+#include "events/RunFile.h"
 
 #include <array>
 #include <condition_variable>
 #include <cstddef>
-#include <deque>
+#include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -34,31 +36,32 @@ public:
 
     // A pipe for the next run of `bit`: the tool gets `writeEnd` as its standard
     // output and error. False when none can be had (the tool then writes where we do).
-    bool OpenPipe(UniqueFd& readEnd, UniqueFd& writeEnd);
+    bool OpenPipe(NativeHandle& readEnd, NativeHandle& writeEnd);
     // After the tool has started: `heading` goes into the file, then whatever the
     // tool writes to the pipe's other end.
-    void Attach(int bit, const std::string& heading, UniqueFd readEnd);
+    void Attach(int bit, const std::string& heading, NativeHandle readEnd);
     // Until everything read so far is in the files and no pipe of a run is open,
     // or the time is up. For orderly ends and tests.
     bool WaitUntilWritten(int milliseconds);
 
 private:
-    struct Pipe {
-        UniqueFd Fd;
-        int Bit = 0;
-        unsigned long long Order = 0;
-    };
+    // The reading side of the pipes: the system's own way to wait for several.
+    struct Reader;
     struct Slot {
         std::string Pending;  // read, not yet written
         bool Restart = false; // Pending lost its front: what the file holds is older still
-        UniqueFd File;
-        std::size_t FileBytes = 0;
+        RunFile File;
+        std::uint64_t FileBytes = 0;
         int OpenPipes = 0;
         bool Settle = false; // the last open pipe has closed: bring the file to its size
         bool WriteFailed = false;
     };
 
-    void ReadPipes();
+    bool StartWriter();
+    void StopWriter();
+    // A run's pipe of `bit` is open: false when the capture is stopping.
+    bool PipeOpened(int bit);
+    void PipeClosed(int bit);
     void WriteFiles();
     void Append(int bit, const char* data, std::size_t length);
     void WriteSlot(int bit, Slot& slot, const std::string& data, bool restart, bool idle);
@@ -70,17 +73,13 @@ private:
     const std::size_t m_KeptBytes;
     bool m_Valid = false;
 
-    UniqueFd m_Poll;
-    UniqueFd m_Wake;
     std::mutex m_Guard;
     std::condition_variable m_Changed;
-    std::deque<Pipe> m_NewPipes; // handed to the reader
     std::array<Slot, SlotCount> m_Slots;
     int m_OpenPipes = 0;
     bool m_Writing = false;
     bool m_Stop = false;
-    unsigned long long m_NextOrder = 0;
     int m_FailingSlots = 0; // writer thread only
-    std::thread m_Reader;
+    std::unique_ptr<Reader> m_Reader;
     std::thread m_Writer;
 };

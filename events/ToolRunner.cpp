@@ -5,6 +5,7 @@
 #include "events/ObservationState.h"
 #include "events/RunFile.h"
 #include "events/RunRecord.h"
+#include "events/ToolRunShared.h"
 #include "platform/ErrorText.h"
 #include "platform/UniqueFd.h"
 
@@ -33,26 +34,8 @@ extern char** environ;
 
 namespace {
 
-constexpr const char* ToolNotStartedFormat = "The process %s could not be started ! %s";
-constexpr const char* NotEndedInTime = "It did not end within 3 seconds.\n";
-// How long deactivation waits for killed tools and their descendants to end.
-constexpr auto StopBound = std::chrono::seconds(3);
 constexpr auto SweepInterval = std::chrono::milliseconds(2);
 constexpr const char* TokenName = "KAVEL_TOOL_TOKEN=";
-
-// A message with two "%s": the first takes `first`, the second `second`.
-std::string FormatTwoArguments(const std::string& format, const std::string& first,
-                               const std::string& second) {
-    const auto split = format.find("%s");
-    if (split == std::string::npos)
-        return format;
-    return FormatMessage(format.substr(0, split + 2), first) +
-           FormatMessage(format.substr(split + 2), second);
-}
-
-const std::string& ShownCommand(const ToolSlot& slot) {
-    return slot.CommandLine.empty() ? slot.Program : slot.CommandLine;
-}
 
 class SpawnAttributes {
 public:
@@ -303,25 +286,6 @@ void WaitUntilEnded(pid_t processId) {
     }
 }
 
-std::int64_t WallMilliseconds() {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
-}
-
-// What a worker needs besides its slot, taken on the poll thread when the run starts.
-struct RunStart {
-    ToolSlot* Slot = nullptr;
-    RunRecord Record;
-    std::shared_ptr<ToolOutputCapture> Capture;
-};
-
-void FinishRecord(RunRecord& record, std::chrono::steady_clock::time_point started) {
-    record.EndMilliseconds = WallMilliseconds();
-    record.DurationMicroseconds =
-        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started)
-            .count();
-}
-
 void ToolRunnerThread(RunStart run) {
     ToolSlot* slot = run.Slot;
     RunRecord& record = run.Record;
@@ -405,11 +369,6 @@ bool KillTool(pid_t processId) {
     return ::kill(processId, SIGKILL) == 0 || group;
 }
 
-bool RunInFlight(const ToolSlot& slot) {
-    return slot.Running.load(std::memory_order_acquire) != 0 &&
-           slot.Finished.load(std::memory_order_acquire) == 0;
-}
-
 } // namespace
 
 void StartToolRunner(ObservationState& state, int bit) {
@@ -429,23 +388,11 @@ void StartToolRunner(ObservationState& state, int bit) {
         slot->Process.StartFailed = false;
         slot->Process.Terminated = false;
     }
-    RunStart run{slot, {}, state.OutputCapture};
-    run.Record.Bit = bit;
-    run.Record.UniqueID = state.Settings.UsedUniqueID;
-    run.Record.Arguments.reserve(slot->Arguments.size() + 1);
-    run.Record.Arguments.push_back(slot->Program);
-    run.Record.Arguments.insert(run.Record.Arguments.end(), slot->Arguments.begin(), slot->Arguments.end());
+    RunStart run = NewRunStart(state, bit);
     try {
         slot->WorkerThread = std::thread(ToolRunnerThread, run);
     } catch (const std::system_error& error) {
-        {
-            std::lock_guard lock(slot->Process.Guard);
-            slot->Process.StartFailed = true;
-        }
-        run.Record.StartMilliseconds = run.Record.EndMilliseconds = WallMilliseconds();
-        run.Record.Outcome = RunOutcome::NotStarted;
-        run.Record.Reason = ErrorReason(error.code().value());
-        RecordRun(run.Record);
+        RecordThreadFailure(run, ErrorReason(error.code().value()));
         errno = error.code().value();
     }
 }
@@ -506,20 +453,5 @@ void TerminateRunningTools(ObservationState& state) {
         const std::string text =
             FormatTwoArguments(LoadString(IDS_PROCESS_NOT_STOPPED), ShownCommand(*slot), NotEndedInTime);
         ShowSystemMessage(nullptr, 0, text, MB_ICONHAND, false);
-    }
-}
-
-void ResetToolRuns(ObservationState& state) {
-    for (ToolSlot& slot : state.ToolSlots) {
-        {
-            std::lock_guard lock(slot.Process.Guard);
-            // A run whose tool still lives ends by its worker, whatever is loaded.
-            if (RunInFlight(slot) && !slot.Process.StartFailed && !slot.Process.Cancelled)
-                continue;
-        }
-        if (slot.WorkerThread.joinable())
-            slot.WorkerThread.join();
-        slot.Running.store(0, std::memory_order_release);
-        slot.Finished.store(1, std::memory_order_release);
     }
 }
