@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <atomic>
 #include <chrono>
 #include <optional>
@@ -286,36 +284,6 @@ TEST(NumberTextTest, NumbersBytesAndBitsAreReadStrictly) {
         EXPECT_FALSE(error.empty()) << bad;
     }
     EXPECT_EQ(mask, 0x0109);
-}
-
-TEST(SharedAreaTest, AreasAreMadeOnceOwnerOnlyAndZeroFilled) {
-    TestAreas areas;
-    std::string error;
-    std::optional<SharedArea> area = SharedArea::Create(areas.InputName(), error);
-    ASSERT_TRUE(area) << error;
-    struct stat status {};
-    ASSERT_EQ(::stat(("/dev/shm" + areas.InputName()).c_str(), &status), 0);
-    EXPECT_EQ(status.st_mode & 0777, 0600u);
-    EXPECT_EQ(status.st_size, 0x100000);
-    EXPECT_EQ(area->Read32(0xFFFFC), 0u);
-    area->Write32(0xFFFFC, 0xCAFE);
-
-    EXPECT_FALSE(SharedArea::Create(areas.InputName(), error));
-    EXPECT_NE(error.find("exists already"), std::string::npos);
-    std::optional<SharedArea> again = SharedArea::Open(areas.InputName(), error);
-    ASSERT_TRUE(again);
-    EXPECT_EQ(again->Read32(0xFFFFC), 0xCAFEu);
-    EXPECT_TRUE(area->Fits(0xFFFFC, 4));
-    EXPECT_FALSE(area->Fits(0xFFFFD, 4));
-    EXPECT_FALSE(area->Fits(4, 0xFFFFFFFFFFFFFFFFull));
-
-    bool existed = false;
-    EXPECT_TRUE(SharedArea::Remove(areas.InputName(), existed, error));
-    EXPECT_TRUE(existed);
-    EXPECT_TRUE(SharedArea::Remove(areas.InputName(), existed, error));
-    EXPECT_FALSE(existed);
-    EXPECT_FALSE(SharedArea::Open(areas.InputName(), error));
-    EXPECT_NE(error.find("does not exist"), std::string::npos);
 }
 
 } // namespace

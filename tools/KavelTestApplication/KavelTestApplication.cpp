@@ -4,20 +4,16 @@
 // its output) stand for tools that make stopping hard.
 
 #include "platform/Paths.h"
-
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/types.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "tools/KavelTestApplication/TestToolSystem.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <ctime>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -52,8 +48,9 @@ constexpr const char* HelpText =
     "Each argument is in double quotes; \\ \" and control characters are written as\n"
     "\\\\ \\\" \\n \\r \\t or \\xHH.\n"
     "\n"
-    "Exit codes: CODE, or 2 when an option has a missing or invalid value (the call is\n"
-    "still logged), 3 when the log cannot be written.\n";
+    "Exit codes: CODE, or 2 when an option has a missing or invalid value or is not\n"
+    "available on this system (the call is still logged), 3 when the log cannot be written.\n"
+    "On Windows --leave-group, --daemonise and --ignore-signals are refused.\n";
 
 struct Options {
     std::string LogPath;
@@ -89,13 +86,19 @@ std::string DefaultLogPath() {
     return DirectoryPart(program) + PathSeparator + LogFileName;
 }
 
-Options ParseOptions(int argc, char** argv) {
+Options ParseOptions(const std::vector<std::string>& argv) {
     Options options;
-    for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
+    const std::size_t argc = argv.size();
+    for (std::size_t i = 1; i < argc; ++i) {
+        const std::string& argument = argv[i];
         if (argument == "--")
             break;
-        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        const char* value = i + 1 < argc ? argv[i + 1].c_str() : nullptr;
+        if (const std::string refusal = UnavailableOption(argument); !refusal.empty()) {
+            if (options.Error.empty())
+                options.Error = refusal;
+            continue;
+        }
         bool valid = true;
         if (argument == "--help" || argument == "-h") {
             options.Help = true;
@@ -135,11 +138,11 @@ Options ParseOptions(int argc, char** argv) {
     return options;
 }
 
-void AppendQuoted(std::string& line, const char* text) {
+void AppendQuoted(std::string& line, const std::string& text) {
     static const char Hex[] = "0123456789abcdef";
     line += '"';
-    for (const char* p = text; *p != '\0'; ++p) {
-        const auto c = static_cast<unsigned char>(*p);
+    for (const char character : text) {
+        const auto c = static_cast<unsigned char>(character);
         switch (c) {
         case '"':
             line += "\\\"";
@@ -170,140 +173,77 @@ void AppendQuoted(std::string& line, const char* text) {
 }
 
 std::string TimeStamp() {
-    timespec now{};
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    tm utc{};
-    ::gmtime_r(&now.tv_sec, &utc);
+    using namespace std::chrono;
+    const auto now = time_point_cast<milliseconds>(system_clock::now());
+    const auto day = floor<days>(now);
+    const year_month_day date(day);
+    const hh_mm_ss time(now - day);
     char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03ldZ", utc.tm_year + 1900,
-                  utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, now.tv_nsec / 1000000);
+    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", static_cast<int>(date.year()),
+                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                  static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
+                  static_cast<int>(time.seconds().count()), static_cast<int>(time.subseconds().count()));
     return text;
 }
 
+// The clock the event manager's poll timer uses.
 std::uint64_t MonotonicMicroseconds() {
-    timespec now{};
-    ::clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<std::uint64_t>(now.tv_sec) * 1000000u +
-           static_cast<std::uint64_t>(now.tv_nsec) / 1000u;
+    using namespace std::chrono;
+    return static_cast<std::uint64_t>(
+        duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-std::string LogLine(int argc, char** argv, pid_t child) {
+std::string LogLine(const std::vector<std::string>& argv, std::uint64_t child) {
     std::string line = TimeStamp();
-    line += " pid=" + std::to_string(::getpid());
+    line += " pid=" + std::to_string(CurrentProcessId());
     line += " mono_us=" + std::to_string(MonotonicMicroseconds());
     line += " child=" + std::to_string(child);
-    line += " argc=" + std::to_string(argc);
-    for (int i = 0; i < argc; ++i) {
+    line += " argc=" + std::to_string(argv.size());
+    for (const std::string& argument : argv) {
         line += ' ';
-        AppendQuoted(line, argv[i]);
+        AppendQuoted(line, argument);
     }
     line += '\n';
     return line;
 }
 
-// One write() on an O_APPEND descriptor: lines of concurrent calls never mix.
-bool AppendLine(const std::string& path, const std::string& line) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return false;
-    const ssize_t written = ::write(fd, line.data(), line.size());
-    const bool ok = written == static_cast<ssize_t>(line.size());
-    return ::close(fd) == 0 && ok;
-}
-
 void SleepMilliseconds(unsigned long milliseconds) {
-    timespec remaining{};
-    remaining.tv_sec = static_cast<time_t>(milliseconds / 1000);
-    remaining.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000;
-    while (::nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
-    }
-}
-
-// A child that only sleeps; it stays in our process group.
-pid_t SpawnSleepingChild(unsigned long milliseconds) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        SleepMilliseconds(milliseconds);
-        ::_exit(0);
-    }
-    return child < 0 ? 0 : child;
-}
-
-// Joins the group of a helper child that made a group of its own: a group kill
-// of the tool's first group no longer reaches the tool.
-void LeaveProcessGroup(unsigned long milliseconds) {
-    const pid_t helper = ::fork();
-    if (helper == 0) {
-        ::setpgid(0, 0);
-        SleepMilliseconds(milliseconds);
-        ::_exit(0);
-    }
-    if (helper > 0) {
-        // Both sides make the group, so it exists whichever runs first.
-        ::setpgid(helper, helper);
-        ::setpgid(0, helper);
-    }
-}
-
-// The classic way out of a parent's reach: fork, new session, fork again; the
-// first child ends at once, the grandchild is re-parented.
-void Daemonise(unsigned long milliseconds) {
-    const pid_t first = ::fork();
-    if (first == 0) {
-        ::setsid();
-        if (::fork() == 0) {
-            SleepMilliseconds(milliseconds);
-            ::_exit(0);
-        }
-        ::_exit(0);
-    }
-    if (first > 0) {
-        while (::waitpid(first, nullptr, 0) < 0 && errno == EINTR) {
-        }
-    }
-}
-
-void WriteBytes(int fd, unsigned long count) {
-    static const std::string Block(65536, 'x');
-    while (count > 0) {
-        const std::size_t size = count < Block.size() ? count : Block.size();
-        const ssize_t written = ::write(fd, Block.data(), size);
-        if (written <= 0 && errno != EINTR)
-            return;
-        if (written > 0)
-            count -= static_cast<unsigned long>(written);
-    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    const Options options = ParseOptions(argc, argv);
+    const std::vector<std::string> arguments = ProgramArguments(argc, argv);
+    unsigned long childSleepMs = 0;
+    if (arguments.size() > 2 && arguments[1] == SleepingChildOption &&
+        ParseNumber(arguments[2].c_str(), MaximumMilliseconds, childSleepMs)) {
+        SleepMilliseconds(childSleepMs);
+        return 0;
+    }
+    const Options options = ParseOptions(arguments);
     if (options.Help) {
         std::fputs(HelpText, stdout);
         return 0;
     }
-    if (options.IgnoreSignals) {
-        ::signal(SIGTERM, SIG_IGN);
-        ::signal(SIGHUP, SIG_IGN);
-        ::signal(SIGINT, SIG_IGN);
-    }
-    const pid_t child = options.SpawnChild ? SpawnSleepingChild(options.ChildSleepMs) : 0;
+    if (options.IgnoreSignals)
+        IgnoreStopSignals();
+    const std::uint64_t child = options.SpawnChild ? SpawnSleepingChild(options.ChildSleepMs) : 0;
     if (options.LeaveGroup)
         LeaveProcessGroup(options.SleepMs);
     if (options.Daemonise)
         Daemonise(options.DaemonSleepMs);
-    if (!AppendLine(options.LogPath, LogLine(argc, argv, child))) {
+    if (std::string error; !AppendLine(options.LogPath, LogLine(arguments, child), error)) {
         std::fprintf(stderr, "KavelTestApplication: cannot write %s: %s\n", options.LogPath.c_str(),
-                     std::strerror(errno));
+                     error.c_str());
         return 3;
     }
     if (!options.Error.empty()) {
         std::fprintf(stderr, "KavelTestApplication: %s (see --help)\n", options.Error.c_str());
         return 2;
     }
-    WriteBytes(STDOUT_FILENO, options.OutputBytes);
-    WriteBytes(STDERR_FILENO, options.OutputBytes);
+    WriteBytes(false, options.OutputBytes);
+    WriteBytes(true, options.OutputBytes);
     SleepMilliseconds(options.SleepMs);
     return static_cast<int>(options.ExitCode);
 }

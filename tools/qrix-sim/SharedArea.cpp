@@ -2,21 +2,19 @@
 
 #include "controller/SimulationBuffers.h"
 #include "platform/ErrorText.h"
+#include "tools/qrix-sim/AreaLifetime.h"
 
-#include <sys/mman.h>
-
-#include <cerrno>
 #include <cstring>
 #include <utility>
 
-namespace {
-
-std::string Describe(const std::string& name, const std::string& action, int errorNumber) {
+std::string AreaFailureText(const std::string& name, const std::string& action, int errorNumber) {
     std::string text = ErrorText(errorNumber);
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
         text.pop_back();
     return name + ": cannot " + action + ": " + text;
 }
+
+namespace {
 
 std::string Describe(const std::string& name, const SharedMemoryStatus& status) {
     switch (status.Failure) {
@@ -27,7 +25,7 @@ std::string Describe(const std::string& name, const SharedMemoryStatus& status) 
     case SharedMemoryFailure::TooSmall:
         return name + ": is not an area of " + std::to_string(SimulationBufferSize) + " bytes";
     default:
-        return Describe(name, status.Step, status.ErrorNumber);
+        return AreaFailureText(name, status.Step, status.ErrorNumber);
     }
 }
 
@@ -54,18 +52,6 @@ std::optional<SharedArea> SharedArea::Open(const std::string& name, std::string&
         return std::nullopt;
     }
     return SharedArea(name, std::move(mapping));
-}
-
-bool SharedArea::Remove(const std::string& name, bool& existed, std::string& error) {
-    existed = false;
-    if (::shm_unlink(name.c_str()) == 0) {
-        existed = true;
-        return true;
-    }
-    if (errno == ENOENT)
-        return true;
-    error = Describe(name, "remove", errno);
-    return false;
 }
 
 void SharedArea::Read(std::uint32_t offset, void* destination, std::uint32_t length) const {

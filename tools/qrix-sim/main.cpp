@@ -1,4 +1,5 @@
 #include "controller/SimulationBuffers.h"
+#include "tools/qrix-sim/AreaLifetime.h"
 #include "tools/qrix-sim/BitSelection.h"
 #include "tools/qrix-sim/HandshakeRun.h"
 #include "tools/qrix-sim/NumberText.h"
@@ -7,8 +8,6 @@
 #include "tools/qrix-sim/ValueWatch.h"
 
 #include <CLI/CLI.hpp>
-
-#include <csignal>
 
 #include <atomic>
 #include <iostream>
@@ -23,18 +22,6 @@ constexpr int ExitFailure = 1;
 constexpr int ExitNotAcknowledged = 3;
 
 std::atomic<bool> StopRequested{false};
-
-void RequestStop(int) {
-    StopRequested.store(true);
-}
-
-void InstallStopHandlers() {
-    struct sigaction action {};
-    action.sa_handler = RequestStop;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
-}
 
 // Accepts decimal and 0x-hexadecimal numbers and hands CLI11 the decimal text.
 CLI::Validator NumberValidator() {
@@ -105,23 +92,30 @@ void PrintValue(std::uint32_t value, bool json) {
 }
 
 int RunCreate(const Settings& settings) {
-    std::vector<std::string> created;
+    std::vector<SharedArea> created;
     for (const std::string& name : {settings.InputName, settings.OutputName}) {
         std::string error;
         bool existed = false;
-        if ((settings.Replace && !SharedArea::Remove(name, existed, error)) ||
-            !SharedArea::Create(name, error)) {
+        std::optional<SharedArea> area;
+        if (!settings.Replace || SharedArea::Remove(name, existed, error))
+            area = SharedArea::Create(name, error);
+        if (!area) {
             // Both areas or neither: the event manager needs the pair.
+            std::vector<std::string> names;
+            for (const SharedArea& made : created)
+                names.push_back(made.Name());
+            created.clear();
             std::string ignored;
-            for (const std::string& made : created)
+            for (const std::string& made : names)
                 SharedArea::Remove(made, existed, ignored);
             return Fail(error);
         }
-        created.push_back(name);
+        created.push_back(std::move(*area));
     }
-    for (const std::string& name : created)
-        std::cout << "created " << name << '\n';
-    return 0;
+    for (const SharedArea& area : created)
+        std::cout << "created " << area.Name() << '\n';
+    std::cout.flush();
+    return KeepCreatedAreas(std::move(created), StopRequested);
 }
 
 int RunRemove(const Settings& settings) {
@@ -296,7 +290,8 @@ int main(int argc, char** argv) {
     app.add_flag("--json", settings.Json, "Print results as JSON instead of key=value lines");
 
     CLI::App* create = app.add_subcommand(
-        "create", "Create both areas (1 MiB each, mode 0600, zero-filled); they stay until 'remove'");
+        "create", "Create both areas (1 MiB each, mode 0600, zero-filled); they stay until 'remove' "
+                  "(on Windows, create holds them while it runs: end it with Ctrl+C or 'remove')");
     create->add_flag("--replace", settings.Replace, "Remove existing areas of those names first");
 
     CLI::App* remove = app.add_subcommand("remove", "Remove both areas (an absent one is no error)");
@@ -404,7 +399,7 @@ int main(int argc, char** argv) {
         ->capture_default_str();
 
     CLI11_PARSE(app, argc, argv);
-    InstallStopHandlers();
+    InstallStopHandlers(StopRequested);
 
     if (create->parsed())
         return RunCreate(settings);
