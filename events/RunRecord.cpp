@@ -32,9 +32,25 @@ std::string Seconds(std::int64_t microseconds) {
     return text;
 }
 
-bool LocalTime(std::int64_t milliseconds, std::tm& parts) {
+bool LocalTime(std::int64_t milliseconds, std::tm& parts, bool utc = false) {
     const std::time_t seconds = static_cast<std::time_t>(milliseconds / 1000);
-    return ::localtime_r(&seconds, &parts) != nullptr;
+#ifdef _WIN32
+    return (utc ? ::gmtime_s(&parts, &seconds) : ::localtime_s(&parts, &seconds)) == 0;
+#else
+    return (utc ? ::gmtime_r(&seconds, &parts) : ::localtime_r(&seconds, &parts)) != nullptr;
+#endif
+}
+
+// Local time's offset from UTC in minutes; the same on every system (strftime's
+// %z gives a zone's name on some).
+int UtcOffsetMinutes(std::int64_t milliseconds, const std::tm& local) {
+    std::tm utc{};
+    if (!LocalTime(milliseconds, utc, true))
+        return 0;
+    int days = local.tm_yday - utc.tm_yday;
+    if (local.tm_year != utc.tm_year)
+        days = local.tm_year > utc.tm_year ? 1 : -1;
+    return days * 24 * 60 + (local.tm_hour - utc.tm_hour) * 60 + (local.tm_min - utc.tm_min);
 }
 
 } // namespace
@@ -98,16 +114,20 @@ std::string IsoLocalTimeText(std::int64_t milliseconds) {
     std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &parts);
     length +=
         std::snprintf(text + length, sizeof text - length, ".%03d", static_cast<int>(milliseconds % 1000));
-    // %z gives "+0100"; ISO 8601 readers (jq's included) like "+01:00" best.
-    char zone[16];
-    if (std::strftime(zone, sizeof zone, "%z", &parts) == 5)
-        std::snprintf(text + length, sizeof text - length, "%.3s:%.2s", zone, zone + 3);
+    // "+01:00": ISO 8601 readers (jq's included) like it best.
+    const int offset = UtcOffsetMinutes(milliseconds, parts);
+    const int magnitude = offset < 0 ? -offset : offset;
+    std::snprintf(text + length, sizeof text - length, "%c%02d:%02d", offset < 0 ? '-' : '+', magnitude / 60,
+                  magnitude % 60);
     return text;
 }
 
 std::string SignalName(int signal) {
+#ifndef _WIN32
+    // Windows ends no process by a signal: its runs never ask.
     if (const char* abbreviation = ::sigabbrev_np(signal))
         return std::string("SIG") + abbreviation;
+#endif
     return "signal " + std::to_string(signal);
 }
 

@@ -87,7 +87,12 @@ void ToolOutputCapture::Append(int bit, const char* data, std::size_t length) {
         Slot& slot = m_Slots[bit];
         slot.Pending.append(data, length);
         if (slot.Pending.size() > m_KeptBytes) {
-            slot.Pending.erase(0, slot.Pending.size() - m_KeptBytes);
+            // The newest bytes from the start of a line, as a trimmed file keeps them.
+            std::size_t cut = slot.Pending.size() - m_KeptBytes;
+            const auto lineEnd = slot.Pending.find('\n', cut == 0 ? 0 : cut - 1);
+            if (lineEnd != std::string::npos && lineEnd + 1 < slot.Pending.size())
+                cut = lineEnd + 1;
+            slot.Pending.erase(0, cut);
             slot.Restart = true;
         }
     }

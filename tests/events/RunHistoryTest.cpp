@@ -1,47 +1,13 @@
 #include "events/RunHistory.h"
+#include "tests/events/RunHistoryTestSupport.h"
 #include "tests/support/MessageCapture.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <csignal>
 #include <filesystem>
-#include <fstream>
 
 namespace {
-
-RunRecord Record(long processId, std::vector<std::string> arguments = {"/opt/tools/check", "--fast"}) {
-    RunRecord record;
-    record.Bit = 2;
-    record.UniqueID = 7;
-    record.Arguments = std::move(arguments);
-    record.ProcessId = processId;
-    record.StartMilliseconds = 1'796'000'000'123;
-    record.EndMilliseconds = record.StartMilliseconds + 1520;
-    record.DurationMicroseconds = 1'523'000;
-    record.Outcome = RunOutcome::Exited;
-    record.ExitCode = 3;
-    return record;
-}
-
-std::vector<nlohmann::json> ReadLines(const std::string& path) {
-    std::ifstream file(path);
-    std::vector<nlohmann::json> lines;
-    for (std::string line; std::getline(file, line);)
-        lines.push_back(nlohmann::json::parse(line)); // throws, failing the test, on a torn line
-    return lines;
-}
-
-class RunHistoryTest : public ::testing::Test {
-protected:
-    TempFolder Folder;
-    std::string Path = Folder.File("runs.jsonl");
-    MessageCapture Messages;
-};
 
 TEST_F(RunHistoryTest, ARecordIsOneLineOfJsonWhateverBytesItsCommandHolds) {
     EXPECT_EQ(RunLine(Record(1)), "Tool 3 (bit 2) ended with exit code 3 after 1.52 s");
@@ -51,7 +17,7 @@ TEST_F(RunHistoryTest, ARecordIsOneLineOfJsonWhateverBytesItsCommandHolds) {
         history.Append(Record(4711, argv));
         RunRecord signalled = Record(4712);
         signalled.Outcome = RunOutcome::Signalled;
-        signalled.Signal = SIGKILL;
+        signalled.Signal = 9;
         history.Append(signalled);
         RunRecord notStarted = Record(0);
         notStarted.Outcome = RunOutcome::NotStarted;
@@ -77,7 +43,7 @@ TEST_F(RunHistoryTest, ARecordIsOneLineOfJsonWhateverBytesItsCommandHolds) {
     EXPECT_DOUBLE_EQ(first["duration_s"].get<double>(), 1.523);
     EXPECT_EQ(first["start"].get<std::string>().size(), std::string("2026-11-29T21:33:20.123+00:00").size());
     EXPECT_EQ(lines[1]["outcome"], "signalled");
-    EXPECT_EQ(lines[1]["signal_name"], "SIGKILL");
+    EXPECT_EQ(lines[1]["signal"], 9);
     EXPECT_FALSE(lines[1].contains("exit_code"));
     EXPECT_EQ(lines[2]["reason"], "Permission denied");
     EXPECT_TRUE(Messages.Lines().empty());
@@ -106,70 +72,6 @@ TEST_F(RunHistoryTest, RotatesAtTheSizeLimitKeepingTheNewestFilesAndWholeLines) 
     ASSERT_EQ(pids.size(), 25u);
     for (std::size_t i = 0; i < pids.size(); ++i)
         EXPECT_EQ(pids[i], 100020 + static_cast<long>(i));
-}
-
-// A folder that is not there, a full disk and a fifo under the name each give one
-// line and lose only the runs of that time; the history goes on when it can.
-TEST_F(RunHistoryTest, AFileThatCannotBeWrittenCostsOneLineAndTheRunsOfThatTime) {
-    struct FaultCase {
-        const char* Name;
-        std::function<void()> Break;
-        std::function<void()> Mend;
-        const char* Reason;
-    };
-    const std::string folder = Folder.File("Temp");
-    const std::string path = folder + "/runs.jsonl";
-    rlimit unlimited{};
-    ::getrlimit(RLIMIT_FSIZE, &unlimited);
-    std::signal(SIGXFSZ, SIG_IGN);
-    const FaultCase cases[] = {
-        {"folder is a file", [&] { Folder.Write("Temp", "x"); },
-         [&] {
-             std::filesystem::remove(folder);
-             std::filesystem::create_directory(folder);
-         },
-         "Not a directory"},
-        {"disk full",
-         [&] {
-             // Writes past the current size fail as on a full disk.
-             rlimit limit = unlimited;
-             limit.rlim_cur = std::filesystem::file_size(path) + 40;
-             ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
-         },
-         [&] { ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &unlimited), 0); }, "the disk is full"},
-        {"fifo",
-         [&] {
-             std::filesystem::remove(path);
-             ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
-         },
-         [&] { std::filesystem::remove(path); }, "No such device or address"},
-    };
-    std::filesystem::create_directory(folder);
-    RunHistory history(path);
-    long pid = 1;
-    history.Append(Record(pid++));
-    ASSERT_TRUE(history.WaitUntilWritten(20000));
-    std::filesystem::remove_all(folder);
-    for (const FaultCase& fault : cases) {
-        SCOPED_TRACE(fault.Name);
-        Messages.Take();
-        fault.Break();
-        for (int i = 0; i < 3; ++i)
-            history.Append(Record(pid++));
-        ASSERT_TRUE(history.WaitUntilWritten(20000));
-        fault.Mend();
-        history.Append(Record(pid++));
-        ASSERT_TRUE(history.WaitUntilWritten(20000));
-        const std::vector<std::string> lines = Messages.Take();
-        ASSERT_EQ(lines.size(), 2u);
-        EXPECT_EQ(lines[0], "**** The run history " + path + " cannot be written: " + fault.Reason +
-                                "; runs are not recorded in it until it can");
-        EXPECT_EQ(lines[1], "---- The run history " + path + " is written again (3 runs not recorded)");
-        // Only whole lines, the last one the run after the mend.
-        const std::vector<nlohmann::json> records = ReadLines(path);
-        ASSERT_FALSE(records.empty());
-        EXPECT_EQ(records.back()["pid"], pid - 1);
-    }
 }
 
 } // namespace
