@@ -70,13 +70,14 @@ RunHistory::~RunHistory() {
         m_Stop = true;
     }
     m_Changed.notify_all();
+    m_StopRequested.notify_all();
     if (m_Writer.joinable())
         m_Writer.join();
 }
 
+// The line is made by the writer: the tool's worker hands the record on before
+// its run is acknowledged and must not spend that time on JSON.
 void RunHistory::Append(const RunRecord& record) {
-    std::string line = RunRecordJson(record);
-    line += '\n';
     {
         std::lock_guard lock(m_Guard);
         if (!m_Writer.joinable() || m_Stop)
@@ -85,7 +86,7 @@ void RunHistory::Append(const RunRecord& record) {
             ++m_Dropped;
             return;
         }
-        m_Queue.push_back(std::move(line));
+        m_Queue.push_back(record);
     }
     m_Changed.notify_all();
 }
@@ -102,11 +103,14 @@ void RunHistory::WriteRecords() {
         m_Changed.wait(lock, [this] { return !m_Queue.empty() || m_Stop; });
         if (m_Queue.empty())
             return;
-        std::deque<std::string> lines;
-        lines.swap(m_Queue);
+        std::deque<RunRecord> records;
+        records.swap(m_Queue);
         m_Lost += std::exchange(m_Dropped, 0);
         m_Writing = true;
         lock.unlock();
+        std::deque<std::string> lines;
+        for (const RunRecord& record : records)
+            lines.push_back(RunRecordJson(record) + '\n');
         std::string error;
         const std::size_t lost = WriteLines(lines, error);
         if (lost == 0) {
@@ -120,7 +124,7 @@ void RunHistory::WriteRecords() {
         m_Writing = false;
         m_Changed.notify_all();
         // Runs of the next moments are written in one go.
-        m_Changed.wait_for(lock, BatchInterval, [this] { return m_Stop; });
+        m_StopRequested.wait_for(lock, BatchInterval, [this] { return m_Stop; });
     }
 }
 

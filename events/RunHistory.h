@@ -47,7 +47,9 @@ private:
     const Limits m_Limits;
     std::mutex m_Guard;
     std::condition_variable m_Changed;
-    std::deque<std::string> m_Queue;
+    // Only the stop ends the writer's pause between batches, not each new piece of work.
+    std::condition_variable m_StopRequested;
+    std::deque<RunRecord> m_Queue;
     std::uint64_t m_Dropped = 0; // did not fit into the queue
     bool m_Writing = false;
     bool m_Stop = false;

@@ -48,6 +48,7 @@ void ToolOutputCapture::StopWriter() {
         m_Stop = true;
     }
     m_Changed.notify_all();
+    m_StopRequested.notify_all();
     if (m_Writer.joinable())
         m_Writer.join();
 }
@@ -128,7 +129,7 @@ void ToolOutputCapture::WriteFiles() {
         m_Writing = false;
         m_Changed.notify_all();
         // Output of the next moments goes in one write per slot, not one per read.
-        m_Changed.wait_for(lock, BatchInterval, [this] { return m_Stop; });
+        m_StopRequested.wait_for(lock, BatchInterval, [this] { return m_Stop; });
     }
 }
 

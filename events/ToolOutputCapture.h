@@ -75,6 +75,8 @@ private:
 
     std::mutex m_Guard;
     std::condition_variable m_Changed;
+    // Only the stop ends the writer's pause between batches, not each new piece of work.
+    std::condition_variable m_StopRequested;
     std::array<Slot, SlotCount> m_Slots;
     int m_OpenPipes = 0;
     bool m_Writing = false;

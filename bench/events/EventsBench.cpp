@@ -514,31 +514,50 @@ double Change(double off, double on) {
     return off > 0 ? (on - off) / off * 100.0 : 0.0;
 }
 
-// Each measurement without and then with the run files, in turns, so that a
-// machine that gets busier halfway does not favour one side.
+double Median(std::vector<double> values) {
+    return Percentile(std::move(values), 0.5);
+}
+
+// Both sides measured in rounds, the side that goes first alternating, so that a
+// machine that gets busier halfway, or a first run that warms the caches, favours
+// neither; the figures are the medians over the rounds.
 void CompareRunFiles(const Options& options, BenchAreas& areas, const std::string& folder,
                      const std::string& logPath) {
+    constexpr int Rounds = 4;
     const std::string runFiles = folder + "/run-files";
     ::mkdir(runFiles.c_str(), 0755);
-    HandshakeFigures off;
-    HandshakeFigures on;
-    {
-        QuietOutput quiet;
-        MeasureHandshakeLatency(options, areas, logPath, {}, off);
+    Options round = options;
+    round.LatencySamples = std::max(1, options.LatencySamples / Rounds);
+    round.HandshakeSeconds = std::max(0.5, options.HandshakeSeconds / Rounds);
+    std::vector<double> startP99[2], acknowledgeP99[2], perSecond[2];
+    for (int number = 0; number < Rounds; ++number) {
+        for (int turn = 0; turn < 2; ++turn) {
+            const int on = (turn + number) % 2;
+            HandshakeFigures figures;
+            {
+                std::optional<QuietOutput> quiet;
+                if (on == 0)
+                    quiet.emplace();
+                MeasureHandshakeLatency(round, areas, logPath, on != 0 ? runFiles : std::string(), figures);
+                MeasureSustainedHandshakes(round, areas, on != 0 ? runFiles : std::string(), figures);
+            }
+            startP99[on].push_back(figures.StartP99);
+            acknowledgeP99[on].push_back(figures.AcknowledgeP99);
+            perSecond[on].push_back(figures.PerSecond);
+        }
     }
-    MeasureHandshakeLatency(options, areas, logPath, runFiles, on);
-    {
-        QuietOutput quiet;
-        MeasureSustainedHandshakes(options, areas, {}, off);
-    }
-    MeasureSustainedHandshakes(options, areas, runFiles, on);
-    std::printf("run history and output capture: off -> on (change)\n");
-    std::printf("%-28s %.3f -> %.3f ms (%+.1f %%)\n", "toggle -> tool start p99", off.StartP99, on.StartP99,
-                Change(off.StartP99, on.StartP99));
-    std::printf("%-28s %.3f -> %.3f ms (%+.1f %%)\n", "tool exit -> ack p99", off.AcknowledgeP99,
-                on.AcknowledgeP99, Change(off.AcknowledgeP99, on.AcknowledgeP99));
-    std::printf("%-28s %.1f -> %.1f per s (%+.1f %%)   (goal: each within 5 %%)\n", "sustained handshakes",
-                off.PerSecond, on.PerSecond, Change(off.PerSecond, on.PerSecond));
+    const auto line = [](const char* name, const std::vector<double>* values, const char* unit) {
+        const double off = Median(values[0]);
+        const double on = Median(values[1]);
+        std::printf("%-28s %.3f -> %.3f %s (%+.1f %%)\n", name, off, on, unit, Change(off, on));
+    };
+    std::printf("run history and output capture: off -> on (change), medians of %d rounds of %d samples "
+                "and %.1f s\n",
+                Rounds, round.LatencySamples, round.HandshakeSeconds);
+    line("toggle -> tool start p99", startP99, "ms");
+    line("tool exit -> ack p99", acknowledgeP99, "ms");
+    line("sustained handshakes", perSecond, "per s");
+    std::printf("%-28s each within 5 %%\n", "goal");
     std::error_code ignored;
     std::printf("%-28s %ju bytes in runs.jsonl\n", "run history",
                 static_cast<std::uintmax_t>(std::filesystem::file_size(runFiles + "/runs.jsonl", ignored)));
