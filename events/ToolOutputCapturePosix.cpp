@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <deque>
 #include <limits>
 #include <system_error>
@@ -18,6 +19,11 @@ constexpr std::uint64_t WakeKey = std::numeric_limits<std::uint64_t>::max();
 constexpr std::size_t ReadChunk = 64 * 1024;
 // Reads of one pipe before the others get their turn.
 constexpr int ReadsPerTurn = 16;
+// While the tools write little, the reader waits this long after each round, so
+// that many short runs cost one wake-up, not three each. The pipes hold what comes
+// meanwhile; a round that reads a full chunk is followed by the next at once.
+constexpr auto QuietPause = std::chrono::milliseconds(2);
+constexpr int PipeBytes = 256 * 1024;
 
 } // namespace
 
@@ -81,6 +87,9 @@ bool ToolOutputCapture::OpenPipe(NativeHandle& readEnd, NativeHandle& writeEnd) 
         return false;
     readEnd = UniqueFd(ends[0]);
     writeEnd = UniqueFd(ends[1]);
+    // Room for what a busy tool writes during a pause of the reader; the system
+    // may give less, which costs nothing but that room.
+    ::fcntl(writeEnd.Get(), F_SETPIPE_SZ, PipeBytes);
     // Only our end: the tool's output stays an ordinary blocking descriptor.
     const int flags = ::fcntl(readEnd.Get(), F_GETFL);
     return flags >= 0 && ::fcntl(readEnd.Get(), F_SETFL, flags | O_NONBLOCK) == 0;
@@ -106,11 +115,13 @@ void ToolOutputCapture::Reader::Run(ToolOutputCapture& capture) {
         pipes.erase(pipes.begin() + static_cast<std::ptrdiff_t>(index));
         capture.PipeClosed(bit);
     };
+    bool busy = false; // a read of this round filled the buffer
     // False once the pipe has ended (and is closed).
     const auto drain = [&](std::size_t index, int turns) {
         for (int turn = 0; turn < turns; ++turn) {
             const ssize_t got = ::read(pipes[index].Fd.Get(), buffer.data(), buffer.size());
             if (got > 0) {
+                busy = busy || static_cast<std::size_t>(got) == buffer.size();
                 capture.Append(pipes[index].Bit, buffer.data(), static_cast<std::size_t>(got));
                 continue;
             }
@@ -126,6 +137,7 @@ void ToolOutputCapture::Reader::Run(ToolOutputCapture& capture) {
 
     epoll_event events[32];
     for (;;) {
+        busy = false;
         const int count = ::epoll_wait(Poll.Get(), events, 32, -1);
         if (count < 0 && errno != EINTR)
             break;
@@ -163,6 +175,8 @@ void ToolOutputCapture::Reader::Run(ToolOutputCapture& capture) {
         }
         if (stop)
             break;
+        if (!busy)
+            std::this_thread::sleep_for(QuietPause);
     }
     // What the tools wrote before the end is kept; their pipes close.
     {
