@@ -1,7 +1,8 @@
 # Everything installs into one self-contained folder: the programs, the access
 # library beside them (found through $ORIGIN), the help page, the icon, a desktop
 # entry and a systemd unit. The window keeps its settings file in that folder too.
-if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT)
+# On Windows the same folder, without the Linux extras, becomes a ZIP.
+if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT AND NOT WIN32)
   set(CMAKE_INSTALL_PREFIX "/opt/kavel-eventmanager" CACHE PATH "Install folder" FORCE)
 endif()
 
@@ -16,7 +17,22 @@ foreach(program ${kavel_programs})
   endif()
 endforeach()
 if(TARGET ControllerAccessLibrary)
-  install(TARGETS ControllerAccessLibrary LIBRARY DESTINATION .)
+  # The programs find the DLL beside them; its import library stays out of the package.
+  install(TARGETS ControllerAccessLibrary LIBRARY DESTINATION . RUNTIME DESTINATION .
+          ARCHIVE DESTINATION lib EXCLUDE_FROM_ALL)
+endif()
+
+if(WIN32)
+  # The help page goes with the package even where the window is built elsewhere.
+  install(FILES ${CMAKE_SOURCE_DIR}/app/window/eventmanager.html ${CMAKE_SOURCE_DIR}/docs/README-Windows.txt
+          DESTINATION .)
+  set(CPACK_GENERATOR "ZIP")
+  set(CPACK_PACKAGE_NAME "kavel-eventmanager")
+  set(CPACK_PACKAGE_VENDOR "Kavel")
+  set(CPACK_PACKAGE_FILE_NAME "kavel-eventmanager-${PROJECT_VERSION}-win64")
+  set(CPACK_STRIP_FILES ON)
+  include(CPack)
+  return()
 endif()
 
 set(kavel_packaging ${CMAKE_SOURCE_DIR}/app/window/packaging)
