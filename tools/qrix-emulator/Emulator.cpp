@@ -1,33 +1,13 @@
 #include "tools/qrix-emulator/Emulator.h"
 
+#include "platform/FileContent.h"
 #include "tools/qrix-emulator/CommandInterpreter.h"
-#include "tools/qrix-emulator/LineReader.h"
-
-#include <poll.h>
-#include <unistd.h>
+#include "tools/qrix-emulator/EmulatorSystem.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <csignal>
 #include <iostream>
 
 namespace {
-
-volatile std::sig_atomic_t StopRequested = 0;
-
-void OnStopSignal(int) {
-    StopRequested = 1;
-}
-
-void InstallSignalHandlers() {
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
-    // A driver that stops reading our output must not end us in the middle of a line.
-    ::signal(SIGPIPE, SIG_IGN);
-}
 
 constexpr std::chrono::milliseconds LongestSleep{200};
 
@@ -42,8 +22,10 @@ Emulator::Emulator(EmulatorOptions options)
 
 bool Emulator::Start(std::string& error) {
     if (!m_Options.SummaryPath.empty()) {
-        if (::access(m_Options.SummaryPath.c_str(), R_OK) != 0) {
-            error = "cannot read the summary file " + m_Options.SummaryPath;
+        std::string summary;
+        if (!ReadFileContent(m_Options.SummaryPath, MaxFileSize, summary)) {
+            error = "cannot read the summary file " + m_Options.SummaryPath + " (a plain file of at most " +
+                    std::to_string(MaxFileSize) + " bytes)";
             return false;
         }
         ParseSummaryFile(m_Description, m_Options.SummaryPath);
@@ -122,16 +104,18 @@ void Emulator::FinishHandshake() {
 }
 
 int Emulator::Run() {
-    InstallSignalHandlers();
+    InstallStopRequests();
     PrintLine("qrix-emulator: serving " + m_Options.Address + " (file transfer port " +
               std::to_string(FileTransferPort) + ", high-speed port " + std::to_string(HighspeedPort) +
               "), input image " + std::to_string(m_Images.Image(ImageSide::Input).size()) +
               " bytes, output image " + std::to_string(m_Images.Image(ImageSide::Output).size()) + " bytes");
-    LineReader commands(STDIN_FILENO);
-    bool readingCommands = m_Options.ReadCommands;
+    std::optional<CommandInput> commands;
+    if (m_Options.ReadCommands)
+        commands.emplace();
+    bool readingCommands = commands.has_value();
     const Clock::time_point waitEnd = Clock::now() + m_Options.WaitForClient;
-    std::vector<pollfd> entries;
-    while (!m_Quit && !StopRequested) {
+    SocketWait wait;
+    while (!m_Quit && !StopRequested()) {
         Clock::time_point now = Clock::now();
         if (m_Handshake) {
             m_Handshake->Step(now);
@@ -149,10 +133,10 @@ int Emulator::Run() {
         }
         if (m_Quit)
             break;
-        entries.clear();
+        wait.Clear();
         if (readingCommands)
-            entries.push_back({STDIN_FILENO, POLLIN, 0});
-        m_Server->AddPollEntries(entries, now);
+            commands->AddTo(wait);
+        m_Server->AddPollEntries(wait, now);
         Clock::time_point wake = now + LongestSleep;
         if (m_Handshake)
             wake = std::min(wake, m_Handshake->NextWakeup());
@@ -161,23 +145,20 @@ int Emulator::Run() {
         if (m_Server->StallEnd() > now)
             wake = std::min(wake, m_Server->StallEnd());
         const auto sleep = std::chrono::ceil<std::chrono::milliseconds>(wake - now).count();
-        const int ready =
-            ::poll(entries.data(), entries.size(), static_cast<int>(std::max<long long>(sleep, 0)));
-        if (ready < 0) {
-            if (errno == EINTR)
-                continue;
-            std::cerr << "qrix-emulator: poll failed" << std::endl;
+        std::string error;
+        if (!wait.Wait(std::chrono::milliseconds(sleep), error)) {
+            std::cerr << "qrix-emulator: " << error << std::endl;
             return 1;
         }
-        if (readingCommands && entries[0].revents != 0) {
-            readingCommands = commands.Fill();
-            while (auto line = commands.NextLine()) {
+        if (readingCommands) {
+            readingCommands = commands->Fill(wait);
+            while (auto line = commands->NextLine()) {
                 const std::string answer = ExecuteCommand(*this, *line);
                 if (!answer.empty())
                     PrintLine(answer);
             }
         }
-        m_Server->HandlePollEntries(entries);
+        m_Server->HandlePollEntries(wait);
     }
     return m_ExitCode;
 }

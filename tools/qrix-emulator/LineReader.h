@@ -2,23 +2,19 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
-// Splits what arrives on a descriptor into lines without ever blocking.
+// Splits the text of the command channel into lines.
 class LineReader {
 public:
     static constexpr std::size_t MaxLineLength = 4096;
 
-    explicit LineReader(int fd) : m_Fd(fd) {}
-
-    // Reads what is there; false once the other end has closed.
-    bool Fill();
+    void Append(std::string_view text) { m_Pending.append(text); }
     // The next whole line, without its line break. A line longer than
     // MaxLineLength is dropped and given as the text "<line too long>".
     std::optional<std::string> NextLine();
-    int Fd() const { return m_Fd; }
 
 private:
-    int m_Fd;
     std::string m_Pending;
     bool m_Discarding = false;
 };

@@ -2,52 +2,8 @@
 
 #include "controller/access/PlainErrorText.h"
 
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-
 #include <array>
-#include <cerrno>
 #include <iostream>
-#include <memory>
-
-namespace {
-
-struct AddressListDeleter {
-    void operator()(addrinfo* list) const { ::freeaddrinfo(list); }
-};
-
-UniqueFd ListenOn(const std::string& address, std::uint16_t port, std::string& error) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_PASSIVE;
-    addrinfo* found = nullptr;
-    const int lookup = ::getaddrinfo(address.c_str(), std::to_string(port).c_str(), &hints, &found);
-    if (lookup != 0) {
-        error = "cannot resolve " + address + ": " + ::gai_strerror(lookup);
-        return {};
-    }
-    const std::unique_ptr<addrinfo, AddressListDeleter> addresses(found);
-    const std::string where = address + ":" + std::to_string(port);
-    UniqueFd fd(
-        ::socket(found->ai_family, found->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, found->ai_protocol));
-    if (!fd.IsValid()) {
-        error = "cannot create a socket: " + PlainErrorText(errno);
-        return {};
-    }
-    // A restarted emulator must get its ports back while old connections linger.
-    const int on = 1;
-    ::setsockopt(fd.Get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    if (::bind(fd.Get(), found->ai_addr, found->ai_addrlen) != 0 || ::listen(fd.Get(), 16) != 0) {
-        error = "cannot listen on " + where + ": " + PlainErrorText(errno);
-        return {};
-    }
-    return fd;
-}
-
-} // namespace
 
 bool ProtocolServer::Listen(const std::string& address, std::string& error) {
     m_FileListener = ListenOn(address, FileTransferPort, error);
@@ -62,44 +18,43 @@ void ProtocolServer::Log(const std::string& text) const {
         std::cerr << "qrix-emulator: " << text << std::endl;
 }
 
-void ProtocolServer::AddPollEntries(std::vector<pollfd>& entries, Clock::time_point now) {
+void ProtocolServer::AddPollEntries(SocketWait& wait, Clock::time_point now) {
     m_Connections.remove_if([](const Connection& connection) { return connection.Dead; });
-    m_FirstEntry = entries.size();
-    entries.push_back({m_FileListener.Get(), POLLIN, 0});
-    entries.push_back({m_HighspeedListener.Get(), POLLIN, 0});
+    m_FirstEntry = wait.Add(m_FileListener.Get(), SocketWait::Read);
+    wait.Add(m_HighspeedListener.Get(), SocketWait::Read);
     m_Polled.clear();
     const bool stalled = now < m_StallUntil;
     for (Connection& connection : m_Connections) {
-        short events = 0;
+        unsigned interest = 0;
         if (connection.OutputSent < connection.Output.size())
-            events = POLLOUT;
+            interest = SocketWait::Write;
         else if (!connection.CloseAfterOutput && !(stalled && connection.Kind == Port::Highspeed))
-            events = POLLIN;
-        entries.push_back({connection.Fd.Get(), events, 0});
+            interest = SocketWait::Read;
+        wait.Add(connection.Socket.Get(), interest);
         m_Polled.push_back(&connection);
     }
 }
 
-void ProtocolServer::HandlePollEntries(const std::vector<pollfd>& entries) {
-    if (entries[m_FirstEntry].revents & POLLIN)
-        Accept(m_FileListener.Get(), Port::FileTransfer);
-    if (entries[m_FirstEntry + 1].revents & POLLIN)
-        Accept(m_HighspeedListener.Get(), Port::Highspeed);
+void ProtocolServer::HandlePollEntries(const SocketWait& wait) {
+    if (wait.Readable(m_FirstEntry))
+        Accept(m_FileListener, Port::FileTransfer);
+    if (wait.Readable(m_FirstEntry + 1))
+        Accept(m_HighspeedListener, Port::Highspeed);
     for (std::size_t i = 0; i < m_Polled.size(); ++i) {
         Connection& connection = *m_Polled[i];
-        const short revents = entries[m_FirstEntry + 2 + i].revents;
-        if (revents & POLLOUT)
+        const std::size_t entry = m_FirstEntry + 2 + i;
+        if (wait.Writable(entry))
             Flush(connection);
-        else if (revents & POLLIN)
+        else if (wait.Readable(entry))
             Receive(connection);
-        else if (revents & (POLLERR | POLLHUP | POLLNVAL))
+        else if (wait.Broken(entry))
             connection.Dead = true;
     }
 }
 
-void ProtocolServer::Accept(int listener, Port kind) {
-    UniqueFd fd(::accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
-    if (!fd.IsValid())
+void ProtocolServer::Accept(const UniqueSocket& listener, Port kind) {
+    UniqueSocket socket = AcceptConnection(listener);
+    if (!socket.IsValid())
         return;
     std::size_t open = 0;
     for (const Connection& connection : m_Connections)
@@ -108,11 +63,9 @@ void ProtocolServer::Accept(int listener, Port kind) {
         Log("connection refused: too many connections");
         return;
     }
-    const int on = 1;
-    ::setsockopt(fd.Get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     Log(std::string(kind == Port::FileTransfer ? "file transfer" : "high-speed") + " connection accepted");
     Connection& connection = m_Connections.emplace_back();
-    connection.Fd = std::move(fd);
+    connection.Socket = std::move(socket);
     connection.Kind = kind;
 }
 
@@ -128,17 +81,15 @@ void ProtocolServer::Receive(Connection& connection) {
         const std::size_t had = connection.Input.size();
         if (had < needed) {
             connection.Input.resize(needed);
-            const ssize_t got =
-                ::recv(connection.Fd.Get(), connection.Input.data() + had, needed - had, MSG_DONTWAIT);
-            if (got <= 0) {
-                connection.Input.resize(had);
-                if (got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
+            const Transfer got = ReceiveSome(connection.Socket, connection.Input.data() + had, needed - had);
+            connection.Input.resize(had + got.Bytes);
+            if (got.Bytes == 0) {
+                if (got.Ended) {
                     connection.Dead = true;
                     Log("connection closed by the client");
                 }
                 return;
             }
-            connection.Input.resize(had + static_cast<std::size_t>(got));
         }
         if (connection.Input.size() < FrameHeaderSize)
             return;
@@ -306,19 +257,13 @@ void ProtocolServer::Refuse(Connection& connection, ProtocolStatus status, const
 
 void ProtocolServer::Flush(Connection& connection) {
     while (connection.OutputSent < connection.Output.size()) {
-        const ssize_t sent =
-            ::send(connection.Fd.Get(), connection.Output.data() + connection.OutputSent,
-                   connection.Output.size() - connection.OutputSent, MSG_DONTWAIT | MSG_NOSIGNAL);
-        if (sent > 0) {
-            connection.OutputSent += static_cast<std::size_t>(sent);
-            continue;
-        }
-        if (sent < 0 && errno == EINTR)
-            continue;
-        if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+        const Transfer sent = SendSome(connection.Socket, connection.Output.data() + connection.OutputSent,
+                                       connection.Output.size() - connection.OutputSent);
+        connection.OutputSent += sent.Bytes;
+        if (sent.Ended)
+            connection.Dead = true;
+        if (sent.Bytes == 0)
             return;
-        connection.Dead = true;
-        return;
     }
     connection.Output.clear();
     connection.OutputSent = 0;

@@ -1,11 +1,9 @@
 #pragma once
 
 #include "controller/access/ControllerProtocol.h"
-#include "platform/UniqueFd.h"
 #include "tools/qrix-emulator/FileCatalogue.h"
 #include "tools/qrix-emulator/ProcessImages.h"
-
-#include <poll.h>
+#include "tools/qrix-emulator/ServerSockets.h"
 
 #include <chrono>
 #include <cstdint>
@@ -30,7 +28,7 @@ struct ServerCounters {
 };
 
 // The server side of the controller protocol on both ports. It runs inside the
-// caller's poll loop: AddPollEntries, poll, then HandlePollEntries.
+// caller's poll loop: AddPollEntries, wait, then HandlePollEntries.
 class ProtocolServer {
 public:
     static constexpr std::size_t MaxConnectionsPerPort = 16;
@@ -40,8 +38,8 @@ public:
 
     bool Listen(const std::string& address, std::string& error);
 
-    void AddPollEntries(std::vector<pollfd>& entries, Clock::time_point now);
-    void HandlePollEntries(const std::vector<pollfd>& entries);
+    void AddPollEntries(SocketWait& wait, Clock::time_point now);
+    void HandlePollEntries(const SocketWait& wait);
 
     // Holds back the answers of the high-speed port until the time has passed.
     void Stall(std::chrono::milliseconds duration) { m_StallUntil = Clock::now() + duration; }
@@ -55,7 +53,7 @@ private:
     enum class Port { FileTransfer, Highspeed };
 
     struct Connection {
-        UniqueFd Fd;
+        UniqueSocket Socket;
         Port Kind = Port::FileTransfer;
         std::vector<unsigned char> Input;
         std::vector<unsigned char> Output;
@@ -65,7 +63,7 @@ private:
         bool Dead = false;
     };
 
-    void Accept(int listener, Port kind);
+    void Accept(const UniqueSocket& listener, Port kind);
     void Receive(Connection& connection);
     void Flush(Connection& connection);
     void HandleFrame(Connection& connection, const FrameHeader& header, const unsigned char* payload);
@@ -82,10 +80,10 @@ private:
     const FileCatalogue& m_Files;
     Credentials m_Credentials;
     bool m_Verbose = false;
-    UniqueFd m_FileListener;
-    UniqueFd m_HighspeedListener;
+    UniqueSocket m_FileListener;
+    UniqueSocket m_HighspeedListener;
     std::list<Connection> m_Connections;
-    std::size_t m_FirstEntry = 0;      // our first poll entry: the two listeners, then m_Polled
+    std::size_t m_FirstEntry = 0;      // our first wait entry: the two listeners, then m_Polled
     std::vector<Connection*> m_Polled; // the connection of each later entry
     Clock::time_point m_StallUntil{};
     ServerCounters m_Counters;

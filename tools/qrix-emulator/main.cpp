@@ -1,6 +1,7 @@
 #include "controller/access/ControllerProtocol.h"
 #include "tools/qrix-emulator/CommandInterpreter.h"
 #include "tools/qrix-emulator/Emulator.h"
+#include "tools/qrix-emulator/EmulatorSystem.h"
 
 #include <CLI/CLI.hpp>
 
@@ -87,8 +88,13 @@ int main(int argc, char** argv) {
     eventOption->needs(ackOption);
     ackOption->needs(eventOption);
 
+    // Paths beyond ASCII arrive intact on every system.
+    std::vector<std::string> arguments = ProgramArguments(argc, argv);
+    std::vector<char*> words;
+    for (std::string& argument : arguments)
+        words.push_back(argument.data());
     try {
-        app.parse(argc, argv);
+        app.parse(static_cast<int>(words.size()), words.data());
     } catch (const CLI::ParseError& problem) {
         // --help ends with 0; every bad option with 1, as documented.
         return app.exit(problem) == 0 ? 0 : 1;
