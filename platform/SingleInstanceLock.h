@@ -1,11 +1,10 @@
 #pragma once
 
-#ifdef _WIN32
-#include "platform/UniqueHandle.h"
-#else
+#ifndef _WIN32
 #include "platform/UniqueFd.h"
 #endif
 
+#include <memory>
 #include <string>
 
 // The program-wide lock that keeps a second instance from running. It is an
@@ -30,7 +29,12 @@ public:
 private:
     std::string m_Path;
 #ifdef _WIN32
-    UniqueHandle m_Mutex;
+    // The mutex's handle as a plain pointer: <windows.h> and its macros stay out
+    // of the programs that include this header.
+    struct CloseMutex {
+        void operator()(void* handle) const;
+    };
+    std::unique_ptr<void, CloseMutex> m_Mutex;
 #else
     UniqueFd m_Fd;
 #endif

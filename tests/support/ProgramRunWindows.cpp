@@ -3,6 +3,7 @@
 #include "platform/UniqueHandle.h"
 #include "platform/WideText.h"
 
+#include <memory>
 #include <thread>
 
 namespace {
@@ -27,6 +28,36 @@ std::wstring QuotedArgument(const std::wstring& argument) {
     return quoted + L"\"";
 }
 
+// Room for PROC_THREAD_ATTRIBUTE_HANDLE_LIST.
+class HandleListAttribute {
+public:
+    explicit HandleListAttribute(HANDLE* handles, std::size_t count) {
+        SIZE_T size = 0;
+        ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+        m_Storage = std::make_unique<char[]>(size);
+        auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(m_Storage.get());
+        if (!::InitializeProcThreadAttributeList(list, 1, 0, &size))
+            return;
+        m_List = list;
+        if (!::UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles,
+                                         count * sizeof(HANDLE), nullptr, nullptr)) {
+            ::DeleteProcThreadAttributeList(list);
+            m_List = nullptr;
+        }
+    }
+    ~HandleListAttribute() {
+        if (m_List != nullptr)
+            ::DeleteProcThreadAttributeList(m_List);
+    }
+    HandleListAttribute(const HandleListAttribute&) = delete;
+    HandleListAttribute& operator=(const HandleListAttribute&) = delete;
+    LPPROC_THREAD_ATTRIBUTE_LIST Get() const { return m_List; }
+
+private:
+    std::unique_ptr<char[]> m_Storage;
+    LPPROC_THREAD_ATTRIBUTE_LIST m_List = nullptr;
+};
+
 } // namespace
 
 ProgramRun RunToEnd(const std::vector<std::string>& argv, std::chrono::milliseconds timeout) {
@@ -42,19 +73,30 @@ ProgramRun RunToEnd(const std::vector<std::string>& argv, std::chrono::milliseco
     UniqueHandle reader(readEnd);
     UniqueHandle writer(writeEnd);
     ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = writeEnd;
+    UniqueHandle input(::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                                     OPEN_EXISTING, 0, nullptr));
+    // Only this run's handles reach the program: a write end that another run,
+    // started at the same time from another thread, inherited would hold this
+    // run's output open until that program ends.
+    HANDLE handles[2] = {input.Get(), writeEnd};
+    const HandleListAttribute attribute(handles, 2);
+    if (!input.IsValid() || attribute.Get() == nullptr)
+        return run;
+    STARTUPINFOEXW startup{};
+    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+    startup.StartupInfo.hStdInput = input.Get();
+    startup.StartupInfo.hStdOutput = writeEnd;
+    startup.StartupInfo.hStdError = writeEnd;
+    startup.lpAttributeList = attribute.Get();
     PROCESS_INFORMATION started{};
-    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                          &started))
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, EXTENDED_STARTUPINFO_PRESENT,
+                          nullptr, nullptr, &startup.StartupInfo, &started))
         return run;
     UniqueHandle process(started.hProcess);
     UniqueHandle thread(started.hThread);
     writer.Reset();
+    input.Reset();
     run.ProcessId = started.dwProcessId;
     // Read to the end on a thread of its own, so that a full pipe never stalls the program.
     std::thread pump([&run, &reader] {

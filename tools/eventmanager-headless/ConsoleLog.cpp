@@ -1,13 +1,8 @@
 #include "tools/eventmanager-headless/ConsoleLog.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
+#include "events/RunRecord.h"
 
-#include <array>
-#include <cinttypes>
-#include <cstdio>
-#include <cstdlib>
-#include <ctime>
+#include <chrono>
 
 namespace {
 
@@ -25,15 +20,8 @@ std::string RepeatLine(long long repeats, bool goingOn) {
 } // namespace
 
 std::string LocalTimeStamp() {
-    timespec now{};
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    tm local{};
-    ::localtime_r(&now.tv_sec, &local);
-    std::array<char, 32> date{};
-    std::strftime(date.data(), date.size(), "%Y-%m-%d %H:%M:%S", &local);
-    std::array<char, 48> stamp{};
-    std::snprintf(stamp.data(), stamp.size(), "%s.%03ld", date.data(), now.tv_nsec / 1000000);
-    return stamp.data();
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    return LocalTimeText(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
 }
 
 std::string StampedLine(const std::string& text) {
@@ -73,16 +61,6 @@ void ConsoleLog::Write(const std::string& text) {
         m_Writer.Write((IsErrorLine(text) ? "<3>" : "<6>") + StampedLine(text));
     else
         m_Writer.Write(StampedLine(text));
-}
-
-bool StandardOutputIsJournal() {
-    const char* stream = std::getenv("JOURNAL_STREAM");
-    std::uintmax_t device = 0, inode = 0;
-    if (stream == nullptr || std::sscanf(stream, "%" SCNuMAX ":%" SCNuMAX, &device, &inode) != 2)
-        return false;
-    struct stat output {};
-    // Output redirected by the unit's own command goes to a file, not the journal.
-    return ::fstat(STDOUT_FILENO, &output) == 0 && output.st_dev == device && output.st_ino == inode;
 }
 
 bool IsErrorLine(const std::string& text) {

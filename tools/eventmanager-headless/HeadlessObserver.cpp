@@ -6,12 +6,7 @@
 #include "events/RunRecord.h"
 #include "platform/ErrorText.h"
 
-#include <poll.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <csignal>
-#include <cstring>
 
 namespace {
 
@@ -27,10 +22,10 @@ int HeadlessObserver::Run() {
     if (active)
         m_Notifier.Ready(StatusText());
     for (;;) {
-        TakeSignals();
+        TakeRequests();
         // A stop request wins over everything else, a failed start included.
-        if (m_StopSignal != 0) {
-            m_Log.WriteLine(SignalName(m_StopSignal) +
+        if (!m_StopRequest.empty()) {
+            m_Log.WriteLine(m_StopRequest +
                             (active ? ": stopping observation"
                                     : std::string(": ") + phase + " cut short, observation is not active"));
             m_Notifier.Stopping();
@@ -43,9 +38,9 @@ int HeadlessObserver::Run() {
             Stop();
             return 1;
         }
-        if (m_ReloadRequested) {
-            m_ReloadRequested = false;
-            m_Log.WriteLine("SIGHUP: reloading the settings and the configuration");
+        if (!m_ReloadRequest.empty()) {
+            m_Log.WriteLine(m_ReloadRequest + ": reloading the settings and the configuration");
+            m_ReloadRequest.clear();
             phase = "reload";
             m_Notifier.Reloading();
             active = Reload();
@@ -53,14 +48,14 @@ int HeadlessObserver::Run() {
                 m_Notifier.Ready(StatusText());
             continue;
         }
-        pollfd descriptors[2] = {{m_Signals.Descriptor(), POLLIN, 0}, {m_WakeUp.Descriptor(), POLLIN, 0}};
         const int timeout = m_Notifier.MillisecondsToNextPing(ServiceNotifier::Clock::now());
-        if (::poll(descriptors, 2, timeout) < 0 && errno != EINTR) {
-            m_Log.WriteLine("Waiting for signals failed: " + LastErrorText());
+        const ControlRequests::WaitResult waited = m_Requests.Wait(m_WakeUp, timeout);
+        if (waited.Failed) {
+            m_Log.WriteLine("Waiting for requests failed: " + LastErrorText());
             Stop();
             return 1;
         }
-        if (descriptors[1].revents != 0) {
+        if (waited.WokenUp) {
             m_WakeUp.Clear();
             DeliverRequests();
         }
@@ -68,12 +63,13 @@ int HeadlessObserver::Run() {
     }
 }
 
-void HeadlessObserver::TakeSignals() {
-    while (const int signal = m_Signals.TakeSignal()) {
-        if (signal == SIGHUP)
-            m_ReloadRequested = true;
-        else if (m_StopSignal == 0)
-            m_StopSignal = signal;
+void HeadlessObserver::TakeRequests() {
+    for (ControlRequest request = m_Requests.Take(); request.What != ControlRequest::Kind::None;
+         request = m_Requests.Take()) {
+        if (request.What == ControlRequest::Kind::Reload)
+            m_ReloadRequest = request.Name;
+        else if (m_StopRequest.empty())
+            m_StopRequest = request.Name;
     }
 }
 
@@ -81,8 +77,8 @@ bool HeadlessObserver::LoadAndActivate() {
     m_Dialog.ControlStateCode = 255;
     m_Dialog.LoadConfiguration();
     // A download that stalled may have kept a stop request waiting: no activation then.
-    TakeSignals();
-    if (m_StopSignal != 0)
+    TakeRequests();
+    if (!m_StopRequest.empty())
         return false;
     if (!m_Dialog.ActivationAllowed()) {
         m_Log.WriteLine("No usable configuration: observation cannot be activated");

@@ -3,10 +3,6 @@
 #include "platform/ErrorText.h"
 #include "tools/eventmanager-headless/ConsoleLog.h"
 
-#include <poll.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -41,24 +37,6 @@ std::string CountLine(long long count, const std::string& why) {
     return StampedLine("(" + std::to_string(count) + (count == 1 ? " line " : " lines ") + why + ")");
 }
 
-// False, with errno, when the line could not be written whole.
-bool WriteAll(int descriptor, const std::string& line) {
-    std::size_t written = 0;
-    while (written < line.size()) {
-        const ssize_t got = ::write(descriptor, line.data() + written, line.size() - written);
-        if (got > 0) {
-            written += static_cast<std::size_t>(got);
-        } else if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            // Someone made the descriptor non-blocking: wait here, not in a busy loop.
-            pollfd writable{descriptor, POLLOUT, 0};
-            ::poll(&writable, 1, 100);
-        } else if (got == 0 || errno != EINTR) {
-            return false;
-        }
-    }
-    return true;
-}
-
 void WriteLines(LineWriter::State& state) {
     long long lost = 0;
     std::string lostReason;
@@ -72,9 +50,9 @@ void WriteLines(LineWriter::State& state) {
         state.QueuedBytes -= line.size();
         state.Writing = true;
         lock.unlock();
-        if (lost > 0 && WriteAll(state.Descriptor, CountLine(lost, "lost: " + lostReason)))
+        if (lost > 0 && WriteWholeLine(state.Descriptor, CountLine(lost, "lost: " + lostReason)))
             lost = 0;
-        if (!WriteAll(state.Descriptor, line)) {
+        if (!WriteWholeLine(state.Descriptor, line)) {
             lostReason = LastErrorText();
             while (!lostReason.empty() && lostReason.back() == '\n')
                 lostReason.pop_back();

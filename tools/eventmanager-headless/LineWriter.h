@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-// Writes whole lines to a descriptor on a thread of its own, so that output
+// Writes whole lines to a C runtime descriptor on a thread of its own, so that output
 // nobody reads never blocks the caller. The queue is bounded: lines that do not
 // fit are dropped and counted in a line before the next one that fits. A line
 // whose write fails (the reader went away) is lost; the next one is tried again.
@@ -35,3 +35,7 @@ public:
 private:
     std::shared_ptr<State> m_State;
 };
+
+// Writes all of `line` to the descriptor, waiting as long as it takes; false, with
+// the system's last error set, when it cannot (the reader went away, a full disk).
+bool WriteWholeLine(int descriptor, const std::string& line);

@@ -1,14 +1,10 @@
 #include "tools/eventmanager-headless/ServiceNotifier.h"
 
-#include <systemd/sd-daemon.h>
-
 #include <algorithm>
 #include <limits>
 
 ServiceNotifier::ServiceNotifier(const std::atomic<std::uint64_t>& cycles) : m_Cycles(cycles) {
-    std::uint64_t watchdogUsec = 0;
-    if (sd_watchdog_enabled(0, &watchdogUsec) > 0 && watchdogUsec > 0)
-        m_PingInterval = std::chrono::microseconds(watchdogUsec / 2);
+    m_PingInterval = ServiceWatchdogInterval() / 2;
     m_LastAdvance = Clock::now();
     m_NextPing = m_LastAdvance + m_PingInterval;
     m_CyclesAtLastPing = m_Cycles.load(std::memory_order_relaxed);
@@ -58,7 +54,5 @@ void ServiceNotifier::PingIfDue(Clock::time_point now) {
 }
 
 void ServiceNotifier::Notify(const std::string& state) {
-    // Its result is of no use: without NOTIFY_SOCKET nothing is sent, and a
-    // supervisor that went away must not stop observation.
-    (void)sd_notify(0, state.c_str());
+    SendServiceNotification(state);
 }

@@ -40,3 +40,9 @@ private:
     std::uint64_t m_CyclesAtLastPing = 0;
     Clock::time_point m_LastAdvance;
 };
+
+// The service manager's side, one per system. The watchdog interval it asks for,
+// zero for none.
+std::chrono::microseconds ServiceWatchdogInterval();
+// Sends a notification such as "READY=1"; nothing without a service manager.
+void SendServiceNotification(const std::string& state);

@@ -1,18 +1,18 @@
 #pragma once
 
-#include "platform/UniqueFd.h"
+#include "events/NativeHandle.h"
 
-// An eventfd that any thread may signal without blocking; the main loop waits
-// for it to become readable and then clears it.
+// Wakes the main loop from any thread without blocking: an eventfd on POSIX,
+// an event object on Windows. The main loop waits for it and then clears it.
 class WakeUpChannel {
 public:
     WakeUpChannel();
 
-    bool IsValid() const { return m_Fd.IsValid(); }
-    int Descriptor() const { return m_Fd.Get(); }
+    bool IsValid() const { return m_Handle.IsValid(); }
+    auto Get() const { return m_Handle.Get(); }
     void Signal();
     void Clear();
 
 private:
-    UniqueFd m_Fd;
+    NativeHandle m_Handle;
 };
