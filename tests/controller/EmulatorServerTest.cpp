@@ -263,6 +263,10 @@ TEST_F(EmulatorServerTest, ProgramEndsWithTheDocumentedExitCodes) {
                                              "Ack",       "--wait",  "1",       "--quit-after"};
     std::vector<std::string> quietHandshake = handshake;
     quietHandshake.push_back("--no-commands");
+    // A path beyond ASCII reaches the program intact.
+    std::filesystem::create_directory(std::filesystem::path(m_Folder.Path()) / u8"\u00d6rdner");
+    std::vector<std::string> wideHandshake = quietHandshake;
+    wideHandshake.insert(wideHandshake.end(), {"--folder", m_Folder.Path() + "/\xc3\x96rdner"});
     struct Case {
         int Host;
         std::vector<std::string> Arguments;
@@ -275,6 +279,7 @@ TEST_F(EmulatorServerTest, ProgramEndsWithTheDocumentedExitCodes) {
         {42, {"--summary", m_Folder.File("missing.sta")}, 1, "missing.sta"},
         {42, {"--event", "Event", "--ack", "Ack"}, 1, "no variable named Event"},
         {42, quietHandshake, 2, "handshake: no client exchanged within 1 s"},
+        {42, wideHandshake, 2, "handshake: no client exchanged within 1 s"},
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.Arguments.front());

@@ -16,9 +16,6 @@
 void InstallStopRequests();
 bool StopRequested();
 
-// The program's arguments as UTF-8.
-std::vector<std::string> ProgramArguments(int argc, char** argv);
-
 // The commands on standard input, waited for together with the sockets.
 class CommandInput {
 public:

@@ -35,10 +35,6 @@ bool StopRequested() {
     return StopSignalled != 0;
 }
 
-std::vector<std::string> ProgramArguments(int argc, char** argv) {
-    return std::vector<std::string>(argv, argv + argc);
-}
-
 // Standard input is waited for directly.
 struct CommandInput::Channel {};
 

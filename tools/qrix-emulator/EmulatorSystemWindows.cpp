@@ -4,7 +4,6 @@
 #include "platform/UniqueHandle.h"
 #include "platform/WideText.h"
 
-#include <shellapi.h>
 #include <windows.h>
 #include <winsock2.h>
 
@@ -60,17 +59,6 @@ void InstallStopRequests() {
 
 bool StopRequested() {
     return StopAsked;
-}
-
-std::vector<std::string> ProgramArguments(int, char**) {
-    // The C runtime's argv is in the ANSI code page; the wide command line keeps every character.
-    int count = 0;
-    std::unique_ptr<LPWSTR, decltype(&::LocalFree)> wide(::CommandLineToArgvW(::GetCommandLineW(), &count),
-                                                         ::LocalFree);
-    std::vector<std::string> arguments;
-    for (int i = 0; wide && i < count; ++i)
-        arguments.push_back(Utf8Text(wide.get()[i]));
-    return arguments;
 }
 
 // Standard input cannot be waited for with sockets: a thread of its own reads

@@ -1,10 +1,11 @@
 #include "controller/access/ControllerProtocol.h"
+#include "platform/ProgramArguments.h"
 #include "tools/qrix-emulator/CommandInterpreter.h"
 #include "tools/qrix-emulator/Emulator.h"
-#include "tools/qrix-emulator/EmulatorSystem.h"
 
 #include <CLI/CLI.hpp>
 
+#include <filesystem>
 #include <iostream>
 
 namespace {
@@ -30,6 +31,29 @@ constexpr const char* Description =
     "Values are written most significant byte first, as the high-speed port carries them.\n"
     "See docs/emulator.md.";
 
+// CLI11's own path checks read a path in the ANSI code page on Windows; these take UTF-8.
+std::filesystem::path PathOf(const std::string& text) {
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+const CLI::Validator ExistingFile(
+    [](const std::string& path) {
+        std::error_code error;
+        const auto status = std::filesystem::status(PathOf(path), error);
+        return std::filesystem::exists(status) && !std::filesystem::is_directory(status)
+                   ? std::string()
+                   : "File does not exist: " + path;
+    },
+    "FILE");
+
+const CLI::Validator ExistingDirectory(
+    [](const std::string& path) {
+        std::error_code error;
+        return std::filesystem::is_directory(PathOf(path), error) ? std::string()
+                                                                  : "Directory does not exist: " + path;
+    },
+    "DIR");
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -46,9 +70,9 @@ int main(int argc, char** argv) {
 
     app.add_option("--summary", options.SummaryPath,
                    "summary file: served as \"#summary.sta\"; its variables size the images and name them")
-        ->check(CLI::ExistingFile);
+        ->check(ExistingFile);
     app.add_option("--folder", options.Folder, "also serve the regular files directly inside this folder")
-        ->check(CLI::ExistingDirectory);
+        ->check(ExistingDirectory);
     app.add_option("--address", options.Address, "address to listen on")->capture_default_str();
     app.add_option("--user", options.Login.UserName, "user name the file transfer accepts")
         ->capture_default_str();
@@ -89,7 +113,7 @@ int main(int argc, char** argv) {
     ackOption->needs(eventOption);
 
     // Paths beyond ASCII arrive intact on every system.
-    std::vector<std::string> arguments = ProgramArguments(argc, argv);
+    std::vector<std::string> arguments = Utf8ProgramArguments(argc, argv);
     std::vector<char*> words;
     for (std::string& argument : arguments)
         words.push_back(argument.data());
