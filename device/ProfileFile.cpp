@@ -1,6 +1,7 @@
 #include "device/ProfileFile.h"
 
 #include "device/TextConversion.h"
+#include "platform/FileContent.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -11,40 +12,15 @@
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
-
-// Reads at most limit + 1 bytes, so that an oversized file is noticed without
-// reading it all. Notes where the first CR is, while each chunk is still in cache.
+// Reads the whole file, if it is a regular file of at most `limit` bytes (a fifo or
+// device is never waited for; the path is UTF-8 on every system). Notes where the
+// first CR is.
 bool ReadWholeFile(const std::string& path, std::size_t limit, std::string& text, std::size_t& firstCr) {
-    const FileHandle file{std::fopen(path.c_str(), "rb")};
-    if (!file) {
+    if (!ReadFileContent(path, limit, text))
         return false;
-    }
-    // Sized from the file when it tells its size, so the text is not copied while it grows.
-    if (std::fseek(file.get(), 0, SEEK_END) == 0) {
-        const long size = std::ftell(file.get());
-        if (size > 0) {
-            text.reserve(std::min(static_cast<std::size_t>(size), limit + 1));
-        }
-    }
-    std::rewind(file.get());
-    firstCr = std::string::npos;
-    char chunk[65536];
-    while (text.size() <= limit) {
-        const std::size_t count = std::fread(chunk, 1, sizeof chunk, file.get());
-        const void* cr = firstCr == std::string::npos ? std::memchr(chunk, '\r', count) : nullptr;
-        if (cr != nullptr) {
-            firstCr = text.size() + static_cast<std::size_t>(static_cast<const char*>(cr) - chunk);
-        }
-        text.append(chunk, count);
-        if (count < sizeof chunk) {
-            break;
-        }
-    }
-    return !std::ferror(file.get()) && text.size() <= limit;
+    const auto cr = text.find('\r');
+    firstCr = cr == std::string::npos ? std::string::npos : cr;
+    return true;
 }
 
 // Text-mode reading turns each CR LF into LF; a lone CR stays.

@@ -12,7 +12,10 @@ using namespace std::string_literals;
 
 class ProfileFileTest : public testing::Test {
 protected:
-    void Load(std::string_view text) { ASSERT_EQ(m_Profile.LoadFile(m_Directory.Write("p.ini", text)), 1); }
+    // A name beyond ASCII: paths are UTF-8 on every system.
+    void Load(std::string_view text) {
+        ASSERT_EQ(m_Profile.LoadFile(m_Directory.Write("Prüfstand.ini", text)), 1);
+    }
     std::string Get(const std::string& section, const std::string& key) const {
         return m_Profile.GetString(section, key, "<default>");
     }
