@@ -126,9 +126,12 @@ int JobProcess::Start(const std::vector<std::string>& arguments, const NativeHan
     std::wstring commandLine = WideText(WindowsCommandLine(arguments));
     PROCESS_INFORMATION process{};
     // Suspended until it is in the job, so that nothing it starts escapes it.
-    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
-                          CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT | CREATE_UNICODE_ENVIRONMENT,
-                          nullptr, nullptr, &startup.StartupInfo, &process))
+    // A process group of its own: Ctrl+C in the observer's console stops the
+    // observer, which ends the tools itself and records them as ended at deactivation.
+    const DWORD flags = CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT | CREATE_UNICODE_ENVIRONMENT |
+                        CREATE_NEW_PROCESS_GROUP;
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr,
+                          &startup.StartupInfo, &process))
         return LastError();
     NativeHandle thread(process.hThread);
     m_Process = NativeHandle(process.hProcess);
