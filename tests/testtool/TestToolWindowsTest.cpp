@@ -154,12 +154,15 @@ TEST(TestToolWindowsTest, LogsBesideItselfAndConcurrentLinesNeverMix) {
     const std::string log = folder.File("calls.log");
     constexpr int Calls = 8;
     std::vector<std::thread> callers;
+    std::vector<int> exitCodes(Calls, -1);
     for (int i = 0; i < Calls; ++i)
         callers.emplace_back([&, i] {
-            RunTool(log, {std::to_string(i), std::string(20000, static_cast<char>('a' + i))});
+            exitCodes[i] =
+                RunTool(log, {std::to_string(i), std::string(20000, static_cast<char>('a' + i))}).ExitCode;
         });
     for (std::thread& caller : callers)
         caller.join();
+    EXPECT_EQ(exitCodes, std::vector<int>(Calls, 0));
     const std::vector<LogEntry> entries = ReadLog(log);
     ASSERT_EQ(entries.size(), static_cast<std::size_t>(Calls));
     for (const LogEntry& entry : entries) {

@@ -31,15 +31,25 @@ std::uint64_t CurrentProcessId() {
 }
 
 bool AppendLine(const std::string& path, const std::string& line, std::string& error) {
-    // Append-only access: the system puts each write at the end, so lines never mix.
-    UniqueHandle file(::CreateFileW(WideText(path).c_str(), FILE_APPEND_DATA,
+    // Appending alone is not one step everywhere (Wine seeks, then writes): the
+    // whole file is locked while the line goes to its end, so concurrent calls
+    // never overwrite or split each other's lines.
+    UniqueHandle file(::CreateFileW(WideText(path).c_str(), GENERIC_WRITE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    OVERLAPPED whole{};
     DWORD written = 0;
-    if (file.IsValid() &&
-        ::WriteFile(file.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr) &&
-        written == line.size())
-        return true;
+    if (file.IsValid() && ::LockFileEx(file.Get(), LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole)) {
+        const bool appended =
+            ::SetFilePointerEx(file.Get(), LARGE_INTEGER{}, nullptr, FILE_END) &&
+            ::WriteFile(file.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr) &&
+            written == line.size();
+        const DWORD lastError = ::GetLastError();
+        ::UnlockFileEx(file.Get(), 0, MAXDWORD, MAXDWORD, &whole);
+        if (appended)
+            return true;
+        ::SetLastError(lastError);
+    }
     error = ErrorText(static_cast<int>(::GetLastError()));
     while (!error.empty() && (error.back() == '\n' || error.back() == '\r' || error.back() == ' '))
         error.pop_back();
