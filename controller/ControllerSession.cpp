@@ -68,7 +68,8 @@ std::string SummaryFilePath() {
     std::string error;
     const std::string tempDirectory = ProgramTempDirectory(error);
     if (tempDirectory.empty()) {
-        AddMessage(Format("**** cannot create directory %s", DirectoryPart(ProgramPath()) + PathSeparator + "Temp"));
+        AddMessage(
+            Format("**** cannot create directory %s", DirectoryPart(ProgramPath()) + PathSeparator + "Temp"));
         return {};
     }
     return tempDirectory + PathSeparator + SummaryFileName;

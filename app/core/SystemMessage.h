@@ -34,8 +34,8 @@ MessageSink* MainWindow();
 void AddMessage(const std::string& text);
 
 // Shows a modal box: (owner window or null, message, title, style) -> answer.
-using ModalBoxHandler = std::function<int(void* owner, const std::string& text, const std::string& title,
-                                          unsigned style)>;
+using ModalBoxHandler =
+    std::function<int(void* owner, const std::string& text, const std::string& title, unsigned style)>;
 // The front end installs how a modal box is shown; without one a modal
 // message is written to standard error and answered with IDOK.
 void SetModalBoxHandler(ModalBoxHandler handler);
