@@ -1,7 +1,23 @@
 #include "events/ToolRunShared.h"
 
 #include "app/core/StringTable.h"
+#include "app/core/SystemMessage.h"
 #include "events/ToolRunner.h"
+
+#include <algorithm>
+#include <thread>
+
+namespace {
+
+constexpr auto SweepInterval = std::chrono::milliseconds(2);
+
+void ReportNotStopped(const ToolSlot& slot, const std::string& reason) {
+    const std::string text =
+        FormatTwoArguments(LoadString(IDS_PROCESS_NOT_STOPPED), ShownCommand(slot), reason);
+    ShowSystemMessage(nullptr, 0, text, MB_ICONHAND, false);
+}
+
+} // namespace
 
 std::string FormatTwoArguments(const std::string& format, const std::string& first,
                                const std::string& second) {
@@ -67,5 +83,67 @@ void ResetToolRuns(ObservationState& state) {
             slot.WorkerThread.join();
         slot.Running.store(0, std::memory_order_release);
         slot.Finished.store(1, std::memory_order_release);
+    }
+}
+
+void ResetRunProcess(ToolSlot& slot) {
+    std::lock_guard lock(slot.Process.Guard);
+    slot.Process.ProcessId = 0;
+    slot.Process.Reaped = true;
+    slot.Process.Cancelled = false;
+    slot.Process.StartFailed = false;
+    slot.Process.Terminated = false;
+}
+
+void StopRunningTools(ObservationState& state, const std::function<std::string(ToolSlot&)>& kill,
+                      const std::function<int()>& descendantsAlive) {
+    std::vector<ToolSlot*> killed;
+    for (ToolSlot& slot : state.ToolSlots) {
+        if (!RunInFlight(slot))
+            continue;
+        std::unique_lock lock(slot.Process.Guard);
+        ToolProcess& process = slot.Process;
+        if (process.StartFailed) {
+            // No process to stop: the slot stays running; its worker has ended.
+            lock.unlock();
+            if (slot.WorkerThread.joinable())
+                slot.WorkerThread.join();
+            continue;
+        }
+        if (process.ProcessId == 0) {
+            // The worker has not started the tool yet; it never will.
+            process.Cancelled = true;
+        } else if (!process.Reaped) {
+            process.Terminated = true;
+            const std::string error = kill(slot);
+            if (!error.empty()) {
+                process.Terminated = false;
+                lock.unlock();
+                ReportNotStopped(slot, error);
+                continue;
+            }
+            // Its worker marks it finished once it has seen it end.
+            killed.push_back(&slot);
+            continue;
+        }
+        slot.Finished.store(1, std::memory_order_release);
+    }
+
+    const auto finished = [](const ToolSlot* slot) {
+        return slot->Finished.load(std::memory_order_acquire) != 0;
+    };
+    const auto deadline = std::chrono::steady_clock::now() + StopBound;
+    for (;;) {
+        const int alive = descendantsAlive();
+        if ((alive == 0 && std::all_of(killed.begin(), killed.end(), finished)) ||
+            std::chrono::steady_clock::now() >= deadline)
+            break;
+        std::this_thread::sleep_for(SweepInterval);
+    }
+    // A tool that did not end in time keeps its slot running; its worker
+    // acknowledges it whenever it ends.
+    for (const ToolSlot* slot : killed) {
+        if (!finished(slot))
+            ReportNotStopped(*slot, NotEndedInTime);
     }
 }

@@ -4,8 +4,10 @@
 #include "events/RunRecord.h"
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 // What the tool runners of every system share.
 
@@ -34,3 +36,14 @@ std::int64_t WallMilliseconds();
 void FinishRecord(RunRecord& record, std::chrono::steady_clock::time_point started);
 // A run whose worker could not be created: recorded as not started.
 void RecordThreadFailure(RunStart& run, const std::string& reason);
+
+// A new run of the slot starts: no process yet, nothing cancelled or failed.
+void ResetRunProcess(ToolSlot& slot);
+
+// Ends what deactivation must end. `kill` stops one tool whose process lives (its
+// slot's guard held) and gives an error text, empty when it worked. Then it waits
+// until every killed tool is marked finished and `descendantsAlive` (called each
+// round; it may kill them) gives 0, at most StopBound; message 2003 for a tool
+// that failed to stop or did not end in time (its slot stays running).
+void StopRunningTools(ObservationState& state, const std::function<std::string(ToolSlot&)>& kill,
+                      const std::function<int()>& descendantsAlive);

@@ -34,7 +34,6 @@ extern char** environ;
 
 namespace {
 
-constexpr auto SweepInterval = std::chrono::milliseconds(2);
 constexpr const char* TokenName = "KAVEL_TOOL_TOKEN=";
 
 class SpawnAttributes {
@@ -380,14 +379,7 @@ void StartToolRunner(ObservationState& state, int bit) {
         slot->WorkerThread.join();
     // Descendants of earlier runs that have ended since are reaped.
     Processes().Sweep(false);
-    {
-        std::lock_guard lock(slot->Process.Guard);
-        slot->Process.ProcessId = 0;
-        slot->Process.Reaped = true;
-        slot->Process.Cancelled = false;
-        slot->Process.StartFailed = false;
-        slot->Process.Terminated = false;
-    }
+    ResetRunProcess(*slot);
     RunStart run = NewRunStart(state, bit);
     try {
         slot->WorkerThread = std::thread(ToolRunnerThread, run);
@@ -398,60 +390,10 @@ void StartToolRunner(ObservationState& state, int bit) {
 }
 
 void TerminateRunningTools(ObservationState& state) {
-    std::vector<ToolSlot*> killed;
-    for (ToolSlot& slot : state.ToolSlots) {
-        if (!RunInFlight(slot))
-            continue;
-        std::unique_lock lock(slot.Process.Guard);
-        ToolProcess& process = slot.Process;
-        if (process.StartFailed) {
-            // No process to stop: the slot stays running; its worker has ended.
-            lock.unlock();
-            if (slot.WorkerThread.joinable())
-                slot.WorkerThread.join();
-            continue;
-        }
-        if (process.ProcessId == 0) {
-            // The worker has not started the tool yet; it never will.
-            process.Cancelled = true;
-        } else if (!process.Reaped) {
-            process.Terminated = true;
-            if (!KillTool(process.ProcessId)) {
-                process.Terminated = false;
-                const std::string error = LastErrorText();
-                lock.unlock();
-                const std::string text =
-                    FormatTwoArguments(LoadString(IDS_PROCESS_NOT_STOPPED), ShownCommand(slot), error);
-                ShowSystemMessage(nullptr, 0, text, MB_ICONHAND, false);
-                continue;
-            }
-            // Its worker marks it finished once it has reaped it.
-            killed.push_back(&slot);
-            continue;
-        }
-        slot.Finished.store(1, std::memory_order_release);
-    }
-
-    // Kill the re-parented descendants round by round (the children of each one
-    // come back to us when it dies) until none lives and every killed tool has
-    // been reaped, or the bound has passed.
-    const auto deadline = std::chrono::steady_clock::now() + StopBound;
-    for (;;) {
-        const int alive = Processes().Sweep(true);
-        bool reaped = true;
-        for (const ToolSlot* slot : killed)
-            reaped = reaped && slot->Finished.load(std::memory_order_acquire) != 0;
-        if ((alive == 0 && reaped) || std::chrono::steady_clock::now() >= deadline)
-            break;
-        std::this_thread::sleep_for(SweepInterval);
-    }
-    // A tool that even SIGKILL did not end (stuck in the kernel) keeps its slot
-    // running; its worker acknowledges it whenever it ends.
-    for (const ToolSlot* slot : killed) {
-        if (slot->Finished.load(std::memory_order_acquire) != 0)
-            continue;
-        const std::string text =
-            FormatTwoArguments(LoadString(IDS_PROCESS_NOT_STOPPED), ShownCommand(*slot), NotEndedInTime);
-        ShowSystemMessage(nullptr, 0, text, MB_ICONHAND, false);
-    }
+    // The re-parented descendants are killed round by round (the children of each
+    // one come back to us when it dies) until none lives.
+    StopRunningTools(
+        state,
+        [](ToolSlot& slot) { return KillTool(slot.Process.ProcessId) ? std::string() : LastErrorText(); },
+        [] { return Processes().Sweep(true); });
 }

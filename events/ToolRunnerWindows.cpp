@@ -21,7 +21,6 @@ namespace {
 // The exit code of every process of a job ended at deactivation; a tool that
 // ends by itself does not pick it by chance.
 constexpr std::uint32_t TerminatedExitCode = 0x4B56544D;
-constexpr auto SweepInterval = std::chrono::milliseconds(2);
 // ERROR_INVALID_HANDLE: the run has no job to end.
 constexpr int NoJob = 6;
 
@@ -155,14 +154,7 @@ void StartToolRunner(ObservationState& state, int bit) {
     if (slot->WorkerThread.joinable())
         slot->WorkerThread.join();
     Jobs().DropEnded();
-    {
-        std::lock_guard lock(slot->Process.Guard);
-        slot->Process.ProcessId = 0;
-        slot->Process.Reaped = true;
-        slot->Process.Cancelled = false;
-        slot->Process.StartFailed = false;
-        slot->Process.Terminated = false;
-    }
+    ResetRunProcess(*slot);
     RunStart run = NewRunStart(state, bit);
     try {
         slot->WorkerThread = std::thread(ToolRunnerThread, run);
@@ -173,58 +165,20 @@ void StartToolRunner(ObservationState& state, int bit) {
 }
 
 void TerminateRunningTools(ObservationState& state) {
-    std::vector<ToolSlot*> killed;
-    for (ToolSlot& slot : state.ToolSlots) {
-        if (!RunInFlight(slot))
-            continue;
-        std::unique_lock lock(slot.Process.Guard);
-        ToolProcess& process = slot.Process;
-        if (process.StartFailed) {
-            // No process to stop: the slot stays running; its worker has ended.
-            lock.unlock();
-            if (slot.WorkerThread.joinable())
-                slot.WorkerThread.join();
-            continue;
-        }
-        if (process.ProcessId == 0) {
-            // The worker has not started the tool yet; it never will.
-            process.Cancelled = true;
-        } else if (!process.Reaped) {
-            process.Terminated = true;
+    bool leftBehindEnded = false;
+    StopRunningTools(
+        state,
+        [](ToolSlot& slot) {
             const std::shared_ptr<JobProcess> job = Jobs().Of(&slot);
             const int error = job != nullptr ? job->Terminate(TerminatedExitCode) : NoJob;
-            if (error != 0) {
-                process.Terminated = false;
-                lock.unlock();
-                const std::string text = FormatTwoArguments(LoadString(IDS_PROCESS_NOT_STOPPED),
-                                                            ShownCommand(slot), ErrorText(error));
-                ShowSystemMessage(nullptr, 0, text, MB_ICONHAND, false);
-                continue;
+            return error == 0 ? std::string() : ErrorText(error);
+        },
+        [&] {
+            // Jobs whose tool ended before but whose processes live on go too.
+            if (!leftBehindEnded) {
+                Jobs().TerminateLeftBehind();
+                leftBehindEnded = true;
             }
-            // Its worker marks it finished once it has seen it end.
-            killed.push_back(&slot);
-            continue;
-        }
-        slot.Finished.store(1, std::memory_order_release);
-    }
-    Jobs().TerminateLeftBehind();
-
-    const auto deadline = std::chrono::steady_clock::now() + StopBound;
-    for (;;) {
-        const bool ended = std::all_of(killed.begin(), killed.end(), [](const ToolSlot* slot) {
-            return slot->Finished.load(std::memory_order_acquire) != 0;
+            return Jobs().Alive();
         });
-        if ((ended && Jobs().Alive() == 0) || std::chrono::steady_clock::now() >= deadline)
-            break;
-        std::this_thread::sleep_for(SweepInterval);
-    }
-    // A tool that did not end in time keeps its slot running; its worker
-    // acknowledges it whenever it ends.
-    for (const ToolSlot* slot : killed) {
-        if (slot->Finished.load(std::memory_order_acquire) != 0)
-            continue;
-        const std::string text =
-            FormatTwoArguments(LoadString(IDS_PROCESS_NOT_STOPPED), ShownCommand(*slot), NotEndedInTime);
-        ShowSystemMessage(nullptr, 0, text, MB_ICONHAND, false);
-    }
 }
